@@ -1,0 +1,70 @@
+#include "app/App.h"
+
+#include "platform/Application.h"
+#include "platform/Exceptions.h"
+#include "platform/SpecialFolder.h"
+#include "platform/Text.h"
+#include "platform/UIServices.h"
+
+namespace zpc::app {
+
+using namespace zpc::platform;
+
+namespace {
+App* gApp = nullptr;
+}
+
+App::App() { gApp = this; }
+
+App::~App() {
+    if (gApp == this) gApp = nullptr;
+}
+
+App& app() {
+    if (!gApp) throw NilObjectException(QStringLiteral("No application object"));
+    return *gApp;
+}
+
+bool hasApp() { return gApp != nullptr; }
+
+void App::Open() {
+    FolderItemPtr exe = platform::Application::ExecutableFile();
+    const QStringList pieces = text::split(exe ? exe->Name() : QString(), QStringLiteral("."));
+    const QString folderName = pieces.isEmpty() ? QString() : pieces.first();
+    FolderItemPtr documents = SpecialFolder::Documents();
+    mAppDocumentsFolder = documents->Child(folderName);
+    if (!mAppDocumentsFolder->Exists()) {
+        // Documents itself may be missing on a fresh account.
+        if (!documents->Exists()) documents->CreateAsFolder();
+        mAppDocumentsFolder->CreateAsFolder();
+    }
+}
+
+int App::displayDialogDocumentRequiresSave(QObject* window) {
+    MessageDialogRequest request;
+    request.icon = kIconQuestion;
+    request.cancelVisible = true;
+    request.cancelCaption = QStringLiteral("Cancel");
+    request.message = QStringLiteral(
+        "The document contains unsaved changes. Do You wanto to save them before closing the window?");
+    request.explanation = QStringLiteral("Your changes will be lost if you don't save them.");
+    request.actionCaption = QStringLiteral("Save");
+    request.alternateCaption = QStringLiteral("Don't Save");
+    request.alternateVisible = true;
+    request.window = window;
+    switch (ui().messageDialog(request)) {
+        case kAnswerAction: return 1;
+        case kAnswerAlternate: return 2;
+        default: return 0;
+    }
+}
+
+void App::displayErrorDialog(const QString& message, int code) {
+    MessageDialogRequest request;
+    request.icon = kIconStop;
+    request.message = message.isEmpty() ? QStringLiteral("An error has occurred!") : message;
+    request.explanation = QStringLiteral("Error code: ") + QString::number(code);
+    ui().messageDialog(request);
+}
+
+}  // namespace zpc::app

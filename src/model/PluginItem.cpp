@@ -1,0 +1,75 @@
+#include "model/PluginItem.h"
+
+#include "platform/Exceptions.h"
+#include "platform/Numbers.h"
+
+namespace zpc::model {
+
+using namespace zpc::platform;
+
+namespace {
+// Deeper owner chains than this can only come from a cycle.
+constexpr int kMaxDepth = 1 << 20;
+}
+
+PluginItem::~PluginItem() = default;
+
+void throwIllegalCast(const char* target) {
+    throw IllegalCastException(QStringLiteral("Illegal cast to %1").arg(QLatin1String(target)));
+}
+
+PluginItemPtr PluginItem::create(const QString& name, bool mutableName) {
+    auto item = PluginItemPtr(new PluginItem());
+    item->constructNamed(name, mutableName);
+    return item;
+}
+
+void PluginItem::constructEmpty() { _init(); }
+
+void PluginItem::constructNamed(const QString& name, bool mutableName) {
+    _init();
+    assignName(name);
+    mMutableName = mutableName;
+}
+
+void PluginItem::_init() {
+    Random random;
+    const QString first = Format(random.InRange(1, 100000), QStringLiteral("000000"));
+    const QString second = Format(random.InRange(1, 100000), QStringLiteral("000000"));
+    mUID = first + QLatin1Char('.') + second + QLatin1Char('.') +
+           Format(Microseconds(), QStringLiteral("000000"));
+}
+
+void PluginItem::assignName(const QString& value) {
+    mName = value;
+    mNameKey = value.toCaseFolded();
+}
+
+QString PluginItem::name() const { return mName; }
+bool PluginItem::isValid() const { return !name().isEmpty(); }
+int PluginItem::count() const { return 0; }
+bool PluginItem::store(const FolderItemPtr&) { return false; }
+bool PluginItem::empty() const { return count() == 0; }
+
+void PluginItem::setName(const QString& value) {
+    if (!value.isEmpty()) assignName(value);
+}
+
+void PluginItem::setOwner(const PluginItemPtr& value) {
+    if (value && value->isValid()) mOwner = value;
+    else mOwner.reset();
+}
+
+int PluginItem::identation() const {
+    int depth = 0;
+    for (auto up = owner(); up && depth < kMaxDepth; up = up->owner()) ++depth;
+    return depth;
+}
+
+FolderItemPtr PluginItem::dataSource() const { return nullptr; }
+void PluginItem::setDataSource(const FolderItemPtr&) {}
+PicturePtr PluginItem::icon() const { return nullptr; }
+void PluginItem::storeXml(const XmlNodePtr&) {}
+void PluginItem::loadXml(const XmlNodePtr&) {}
+
+}  // namespace zpc::model

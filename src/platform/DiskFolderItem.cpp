@@ -1,0 +1,364 @@
+#include "platform/DiskFolderItem.h"
+
+#include "platform/BinaryStream.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace zpc::platform {
+
+namespace {
+
+// Makes a path absolute and resolves ".", ".." and repeated slashes on the
+// bytes themselves, so names that are not valid UTF-8 survive.
+QByteArray cleanAbsolute(QByteArray path) {
+    if (!path.startsWith('/')) {
+        QByteArray cwd = QFile::encodeName(QDir::currentPath());
+        path = cwd + '/' + path;
+    }
+    QList<QByteArray> parts;
+    for (const QByteArray& piece : path.split('/')) {
+        if (piece.isEmpty() || piece == ".") continue;
+        if (piece == "..") {
+            if (!parts.isEmpty()) parts.removeLast();
+            continue;
+        }
+        parts.append(piece);
+    }
+    QByteArray out;
+    for (const QByteArray& piece : parts) out += '/' + piece;
+    return out.isEmpty() ? QByteArray("/") : out;
+}
+
+// Finder info kept as an AppleDouble blob in an extended attribute, as file
+// servers that share folders with Macs store it.
+const char kFinderInfoAttr[] = "user.org.netatalk.Metadata";
+constexpr quint32 kAppleDoubleMagic = 0x00051607;
+constexpr quint32 kAppleDoubleVersion2 = 0x00020000;
+constexpr quint32 kFinderInfoId = 9;
+constexpr int kFinderInfoLength = 32;
+
+quint32 readBE32(const QByteArray& b, int at) {
+    return (quint32(quint8(b[at])) << 24) | (quint32(quint8(b[at + 1])) << 16) |
+           (quint32(quint8(b[at + 2])) << 8) | quint32(quint8(b[at + 3]));
+}
+void writeBE32(QByteArray& b, int at, quint32 v) {
+    b[at] = char(v >> 24);
+    b[at + 1] = char(v >> 16);
+    b[at + 2] = char(v >> 8);
+    b[at + 3] = char(v);
+}
+
+// Offset of the Finder info inside an AppleDouble blob, or -1.
+int finderInfoOffset(const QByteArray& blob) {
+    if (blob.size() < 26 || readBE32(blob, 0) != kAppleDoubleMagic) return -1;
+    const int entries = (quint8(blob[24]) << 8) | quint8(blob[25]);
+    for (int i = 0; i < entries; ++i) {
+        const int at = 26 + i * 12;
+        if (at + 12 > blob.size()) return -1;
+        if (readBE32(blob, at) != kFinderInfoId) continue;
+        const quint32 off = readBE32(blob, at + 4);
+        const quint32 len = readBE32(blob, at + 8);
+        if (len < 8 || off > quint32(blob.size()) || len > quint32(blob.size()) - off) return -1;
+        return int(off);
+    }
+    return -1;
+}
+
+QByteArray newFinderInfoBlob() {
+    QByteArray blob(26 + 12 + kFinderInfoLength, '\0');
+    writeBE32(blob, 0, kAppleDoubleMagic);
+    writeBE32(blob, 4, kAppleDoubleVersion2);
+    blob[25] = 1;
+    writeBE32(blob, 26, kFinderInfoId);
+    writeBE32(blob, 30, 26 + 12);
+    writeBE32(blob, 34, kFinderInfoLength);
+    return blob;
+}
+
+QByteArray fourCharCode(const QString& code) {
+    QByteArray b = code.toLatin1().left(4);
+    while (b.size() < 4) b.append(' ');
+    return b;
+}
+
+}  // namespace
+
+DiskFolderItem::DiskFolderItem(const QString& path, bool noFollow)
+    : mEncoded(cleanAbsolute(QFile::encodeName(path))), mNoFollow(noFollow) {
+    mPath = QFile::decodeName(mEncoded);
+}
+
+std::shared_ptr<DiskFolderItem> DiskFolderItem::fromBytes(const QByteArray& path, bool noFollow) {
+    auto item = std::shared_ptr<DiskFolderItem>(new DiskFolderItem());
+    item->mEncoded = cleanAbsolute(path);
+    item->mPath = QFile::decodeName(item->mEncoded);
+    item->mNoFollow = noFollow;
+    return item;
+}
+
+FolderItemPtr DiskFolderItem::invalid(const QByteArray& parentPath, const QString& name) {
+    auto item = std::shared_ptr<DiskFolderItem>(new DiskFolderItem());
+    item->mInvalid = true;
+    item->mInvalidName = name;
+    item->mEncoded = parentPath;
+    item->mPath = QFile::decodeName(parentPath);
+    return item;
+}
+
+QString DiskFolderItem::Name() const {
+    if (mInvalid) return mInvalidName;
+    if (mEncoded == "/") return mPath;
+    return QFile::decodeName(mEncoded.mid(mEncoded.lastIndexOf('/') + 1));
+}
+
+FolderItemPtr DiskFolderItem::Parent() const {
+    if (mInvalid) return fromBytes(mEncoded);
+    if (mEncoded == "/") return nullptr;
+    const int slash = mEncoded.lastIndexOf('/');
+    return fromBytes(slash <= 0 ? QByteArray("/") : mEncoded.left(slash));
+}
+
+FolderItemPtr DiskFolderItem::Child(const QString& name) const {
+    if (mInvalid || !isValidEntryName(name)) return invalid(mEncoded, name);
+    QByteArray p = mEncoded;
+    if (!p.endsWith('/')) p += '/';
+    return fromBytes(p + QFile::encodeName(name));
+}
+
+int DiskFolderItem::Count() const {
+    mListing.clear();
+    mListed = true;
+    if (mInvalid) return 0;
+    DIR* dir = ::opendir(mEncoded.constData());
+    if (!dir) return 0;
+    while (dirent* e = ::readdir(dir)) {
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        mListing.emplace_back(n);
+    }
+    ::closedir(dir);
+    // Case-insensitive order with a byte tie-break, the same on every machine.
+    std::vector<std::pair<QString, QByteArray>> keyed;
+    keyed.reserve(mListing.size());
+    for (auto& n : mListing) keyed.emplace_back(QFile::decodeName(n).toCaseFolded(), std::move(n));
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        const int c = a.first.compare(b.first);
+        return c != 0 ? c < 0 : a.second < b.second;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) mListing[i] = std::move(keyed[i].second);
+    return int(mListing.size());
+}
+
+FolderItemPtr DiskFolderItem::Item(int index) const {
+    if (!mListed) Count();
+    if (index < 1 || index > int(mListing.size())) return nullptr;
+    QByteArray p = mEncoded;
+    if (!p.endsWith('/')) p += '/';
+    return fromBytes(p + mListing[size_t(index - 1)]);
+}
+
+FolderItemPtr DiskFolderItem::TrueItem(int index) const {
+    if (!mListed) Count();
+    if (index < 1 || index > int(mListing.size())) return nullptr;
+    QByteArray p = mEncoded;
+    if (!p.endsWith('/')) p += '/';
+    return fromBytes(p + mListing[size_t(index - 1)], true);
+}
+
+bool DiskFolderItem::statEntry(struct stat& st) const {
+    if (mInvalid) return false;
+    return (mNoFollow ? ::lstat(mEncoded.constData(), &st) : ::stat(mEncoded.constData(), &st)) ==
+           0;
+}
+
+bool DiskFolderItem::Directory() const {
+    struct stat st {};
+    return statEntry(st) && S_ISDIR(st.st_mode);
+}
+
+bool DiskFolderItem::Exists() const {
+    struct stat st {};
+    return statEntry(st);
+}
+
+bool DiskFolderItem::IsSymbolicLink() const {
+    struct stat st {};
+    return !mInvalid && ::lstat(mEncoded.constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool DiskFolderItem::Locked() const {
+    struct stat st {};
+    if (!statEntry(st)) return false;
+    if (!(st.st_mode & S_IWUSR)) return true;
+    int fd = ::open(mEncoded.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    int flags = 0;
+    const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL);
+    ::close(fd);
+    return immutable;
+}
+
+qint64 DiskFolderItem::Length() const {
+    struct stat st {};
+    if (!statEntry(st) || S_ISDIR(st.st_mode)) return 0;
+    return st.st_size;
+}
+
+QString DiskFolderItem::NativePath() const {
+    if (mInvalid) return (mPath == QLatin1String("/") ? mPath : mPath + QLatin1Char('/')) + mInvalidName;
+    return mPath;
+}
+
+QString DiskFolderItem::URLPath() const {
+    if (mInvalid) return QStringLiteral("file://") + encodeUrlPath(mEncoded + '/' + QFile::encodeName(mInvalidName));
+    return QStringLiteral("file://") + encodeUrlPath(mEncoded);
+}
+
+void DiskFolderItem::CreateAsFolder() {
+    if (mInvalid) {
+        mLastErrorCode = EINVAL;
+        return;
+    }
+    if (::mkdir(mEncoded.constData(), 0777) == 0) {
+        mLastErrorCode = 0;
+        return;
+    }
+    const int err = errno;
+    struct stat st {};
+    mLastErrorCode = (err == EEXIST && ::stat(mEncoded.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+                         ? 0
+                         : err;
+}
+
+QString DiskFolderItem::finderCode(int offset) const {
+    if (mInvalid) return {};
+    QByteArray blob(512, '\0');
+    ssize_t n = ::getxattr(mEncoded.constData(), kFinderInfoAttr, blob.data(), size_t(blob.size()));
+    if (n < 0 && errno == ERANGE) {
+        n = ::getxattr(mEncoded.constData(), kFinderInfoAttr, nullptr, 0);
+        if (n <= 0 || n > 1 << 20) return {};
+        blob.resize(int(n));
+        n = ::getxattr(mEncoded.constData(), kFinderInfoAttr, blob.data(), size_t(blob.size()));
+    }
+    if (n <= 0) return {};
+    blob.resize(int(n));
+    const int at = finderInfoOffset(blob);
+    if (at < 0) return {};
+    const QByteArray code = blob.mid(at + offset, 4);
+    if (code == QByteArray(4, '\0')) return {};
+    return QString::fromLatin1(code);
+}
+
+void DiskFolderItem::setFinderCode(int offset, const QString& code) {
+    if (mInvalid) return;
+    QByteArray blob(4096, '\0');
+    ssize_t n = ::getxattr(mEncoded.constData(), kFinderInfoAttr, blob.data(), size_t(blob.size()));
+    blob = n > 0 ? blob.left(int(n)) : QByteArray();
+    int at = finderInfoOffset(blob);
+    if (at < 0) {
+        blob = newFinderInfoBlob();
+        at = 26 + 12;
+    }
+    const QByteArray bytes = fourCharCode(code);
+    for (int i = 0; i < 4; ++i) blob[at + offset + i] = bytes[i];
+    // File systems without extended attributes simply keep no codes.
+    ::setxattr(mEncoded.constData(), kFinderInfoAttr, blob.constData(), size_t(blob.size()), 0);
+}
+
+QString DiskFolderItem::MacType() const { return finderCode(0); }
+QString DiskFolderItem::MacCreator() const { return finderCode(4); }
+void DiskFolderItem::setMacType(const QString& code) { setFinderCode(0, code); }
+void DiskFolderItem::setMacCreator(const QString& code) { setFinderCode(4, code); }
+
+std::unique_ptr<BinaryStream> DiskFolderItem::openForReading() const {
+    if (mInvalid) return nullptr;
+    int fd = ::open(mEncoded.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<FileBinaryStream>(fd, false);
+}
+
+std::unique_ptr<BinaryStream> DiskFolderItem::openForWriting(bool replace) {
+    if (mInvalid) {
+        mLastErrorCode = EINVAL;
+        return nullptr;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (replace ? O_TRUNC : O_EXCL);
+    int fd = ::open(mEncoded.constData(), flags, 0666);
+    if (fd < 0) {
+        mLastErrorCode = errno;
+        return nullptr;
+    }
+    mLastErrorCode = 0;
+    return std::make_unique<FileBinaryStream>(fd, true);
+}
+
+bool DiskFolderItem::sameFileAs(const FolderItem& other) const {
+    auto* disk = dynamic_cast<const DiskFolderItem*>(&other);
+    if (!disk || mInvalid || disk->mInvalid) return false;
+    struct stat a {}, b {};
+    if (::stat(mEncoded.constData(), &a) != 0 || ::stat(disk->mEncoded.constData(), &b) != 0)
+        return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+QString encodeUrlPath(const QByteArray& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    QString out;
+    out.reserve(path.size() + 16);
+    for (char ch : path) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                          c == '~' || c == '/';
+        if (keep) {
+            out += QLatin1Char(char(c));
+        } else {
+            out += QLatin1Char('%');
+            out += QLatin1Char(hex[c >> 4]);
+            out += QLatin1Char(hex[c & 15]);
+        }
+    }
+    return out;
+}
+
+bool decodeUrlPath(const QString& encoded, QByteArray& out) {
+    // Unescaped characters above ASCII are taken as UTF-8 text.
+    const QByteArray in = encoded.toUtf8();
+    out.clear();
+    out.reserve(in.size());
+    auto hexValue = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    for (int i = 0; i < in.size(); ++i) {
+        if (in[i] != '%') {
+            out += in[i];
+            continue;
+        }
+        if (i + 2 >= in.size()) return false;
+        const int hi = hexValue(in[i + 1]), lo = hexValue(in[i + 2]);
+        if (hi < 0 || lo < 0) return false;
+        out += char(hi * 16 + lo);
+        i += 2;
+    }
+    return true;
+}
+
+}  // namespace zpc::platform

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace zpc::platform {
+
+// Long loops call yield() after each entry. It is throttled: at most every
+// 15 ms it hands control to the UI services, which serve paint and timer
+// events (never user input) and advance the progress report. Between those
+// moments a call costs a counter increment.
+void yield();
+
+// Used while waiting on something outside the process (a running command):
+// serves events like yield(), throttled the same way.
+void waitPoint();
+
+// Turns the servicing off and on (benchmarks measure its cost).
+void setYieldEnabled(bool enabled);
+bool yieldEnabled();
+
+// Marks long work. The UI services show progress once the outermost scope has
+// lasted about half a second; nested scopes only change the label.
+class ProgressScope {
+public:
+    explicit ProgressScope(const QString& label);
+    ~ProgressScope();
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+    // How many scopes are open right now (a window refuses to close meanwhile).
+    static int depth();
+};
+
+}  // namespace zpc::platform

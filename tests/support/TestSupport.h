@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/FolderItem.h"
+#include "platform/UIServices.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace zpc::test {
+
+// A fresh temporary folder per test, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    QString path() const { return mDir.path(); }
+    QString path(const QString& relative) const { return mDir.path() + QLatin1Char('/') + relative; }
+    platform::FolderItemPtr item(const QString& relative = QString()) const;
+    // Writes a file, making its parent folders.
+    void write(const QString& relative, const QByteArray& bytes) const;
+    void mkdir(const QString& relative) const;
+    QByteArray read(const QString& relative) const;
+    bool exists(const QString& relative) const;
+
+private:
+    QTemporaryDir mDir;
+};
+
+// Every file and folder below root: relative path -> contents (folders map to
+// the marker "<dir>", links to "<link>target"), for diff -r style comparisons.
+QMap<QString, QByteArray> snapshotTree(const QString& root);
+
+// Test fixture with the scripted UI services installed.
+class ScriptedUITest : public ::testing::Test {
+protected:
+    ScriptedUITest();
+    std::shared_ptr<platform::ScriptedUIServices> ui;
+
+private:
+    platform::ScopedUI mScope;
+};
+
+// Runs a program and waits; answers its exit code (-1 when it did not run).
+struct ProcessResult {
+    int exitCode = -1;
+    QByteArray output;  // stdout and stderr together
+};
+ProcessResult runProcess(const QString& program, const QStringList& args,
+                         const QMap<QString, QString>& env = {}, int timeoutMs = 60000);
+
+// The build folder (set by CTest), to find executables under test.
+QString binaryDir();
+
+}  // namespace zpc::test
