@@ -10,6 +10,21 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+#include <ostream>
+
+// Readable failure messages for Qt texts.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QByteArray& b, std::ostream* os) {
+    *os << '"' << (b.size() > 200 ? b.left(200).toStdString() + "..." : b.toStdString()) << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+    *os << "{";
+    for (const QString& s : l) *os << " \"" << s.toStdString() << "\"";
+    *os << " }";
+}
+QT_END_NAMESPACE
+
 namespace zpc::test {
 
 // A fresh temporary folder per test, removed afterwards.
