@@ -25,7 +25,7 @@ public:
     FolderItemPtr Root();
     // Completes the package under its target name. False when something could
     // not be written (the previous file, if any, is then left untouched).
-    // Later writes into the volume fail. Does nothing on a volume opened for reading.
+    // Later writes into the volume fail. A volume opened for reading answers false.
     bool Flush();
 
     // A new, empty volume to be stored at the given path; nil when it cannot

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <csignal>
 #include <fcntl.h>
@@ -393,6 +394,7 @@ TEST(VirtualVolume, SavingOverThePackageBeingReadWorks) {
     auto file = dir.item("P.kvx");
     const Tree old = {{"P", kDir}, {"P/big", noise(3 << 20, 5)}};
     writePackage(file, old);
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path("P.kvx")).constData(), 0640), 0);
     auto reader = file->OpenAsVirtualVolume();
     ASSERT_TRUE(reader);
     auto in = reader->Root()->Child("P")->Child("big")->openForReading();
@@ -404,6 +406,10 @@ TEST(VirtualVolume, SavingOverThePackageBeingReadWorks) {
     while (!in->isEOF()) got += in->Read(1 << 20);
     EXPECT_EQ(got, old["P/big"]) << "the old package stays readable to whoever has it open";
     EXPECT_EQ(readPackage(file), fresh);
+    EXPECT_EQ(QFileInfo(dir.path("P.kvx")).permissions(),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
+                  QFile::ReadGroup)
+        << "the replaced package's permissions stay";
 }
 
 TEST(VirtualVolume, KilledSaveLeavesThePreviousPackageIntact) {
