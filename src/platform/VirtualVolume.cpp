@@ -9,11 +9,17 @@ VirtualVolume::VirtualVolume(std::shared_ptr<VolumeStore> store) : mStore(std::m
 
 // Entries may outlive the volume, but a package that was never completed
 // must not: its temporary file goes now.
-VirtualVolume::~VirtualVolume() { mStore->discard(); }
+VirtualVolume::~VirtualVolume() {
+    mStore->discard();
+}
 
-FolderItemPtr VirtualVolume::Root() { return std::make_shared<VolumeFolderItem>(mStore, QStringList()); }
+FolderItemPtr VirtualVolume::Root() {
+    return std::make_shared<VolumeFolderItem>(mStore, QStringList());
+}
 
-bool VirtualVolume::Flush() { return mStore->flush(); }
+bool VirtualVolume::Flush() {
+    return mStore->flush();
+}
 
 std::shared_ptr<VirtualVolume> VirtualVolume::create(const QByteArray& targetPath) {
     auto store = VolumeStore::create(targetPath);

@@ -48,20 +48,27 @@ int VolumeFolderItem::Count() const {
 FolderItemPtr VolumeFolderItem::Item(int index) const {
     if (!mListed) Count();
     if (index < 1 || index > int(mListing.size())) return nullptr;
-    return std::make_shared<VolumeFolderItem>(mStore, mPath + QStringList{mListing[size_t(index - 1)]});
+    return std::make_shared<VolumeFolderItem>(mStore,
+                                              mPath + QStringList{mListing[size_t(index - 1)]});
 }
 
 // A volume holds no links.
-FolderItemPtr VolumeFolderItem::TrueItem(int index) const { return Item(index); }
+FolderItemPtr VolumeFolderItem::TrueItem(int index) const {
+    return Item(index);
+}
 
 bool VolumeFolderItem::Directory() const {
     const int n = node();
     return n >= 0 && mStore->node(n).dir;
 }
 
-bool VolumeFolderItem::Exists() const { return node() >= 0; }
+bool VolumeFolderItem::Exists() const {
+    return node() >= 0;
+}
 
-bool VolumeFolderItem::Locked() const { return Exists() && !mStore->writable(); }
+bool VolumeFolderItem::Locked() const {
+    return Exists() && !mStore->writable();
+}
 
 qint64 VolumeFolderItem::Length() const {
     const int n = node();

@@ -4,12 +4,6 @@
 #include "platform/DiskFolderItem.h"
 #include "platform/VolumeStreams.h"
 
-#include <QFile>
-#include <QRandomGenerator>
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -17,6 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
+#include <QFile>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
 
 namespace zpc::platform {
 
@@ -31,7 +31,9 @@ constexpr qint64 kSmallFile = 1 << 20;
 // Deflate cannot shrink data by much more than 1032 to 1.
 constexpr qint64 kMaxInflateRatio = 1040;
 
-QString fold(const QString& name) { return name.toCaseFolded(); }
+QString fold(const QString& name) {
+    return name.toCaseFolded();
+}
 
 QByteArray sqliteUri(const QByteArray& path, const char* query) {
     QByteArray uri = "file:" + encodeUrlPath(path).toLatin1();
@@ -40,7 +42,9 @@ QByteArray sqliteUri(const QByteArray& path, const char* query) {
 }
 
 // Temporary files are named ".<target>.<8 letters>.tmp" beside the target.
-QByteArray tempPrefix(const QByteArray& targetName) { return '.' + targetName.left(200) + '.'; }
+QByteArray tempPrefix(const QByteArray& targetName) {
+    return '.' + targetName.left(200) + '.';
+}
 
 bool isTempNameOf(const QByteArray& entry, const QByteArray& prefix) {
     if (!entry.startsWith(prefix) || !entry.endsWith(".tmp")) return false;
@@ -63,7 +67,8 @@ void removeStrays(const QByteArray& folder, const QByteArray& targetName) {
     for (const QByteArray& path : strays) {
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
         if (fd < 0) continue;
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
             S_ISREG(held.st_mode) && ::lstat(path.constData(), &named) == 0 &&
             held.st_ino == named.st_ino && held.st_dev == named.st_dev)
@@ -73,8 +78,7 @@ void removeStrays(const QByteArray& folder, const QByteArray& targetName) {
 }
 
 QByteArray randomLetters(int count) {
-    static const char letters[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QByteArray out(count, 'x');
     for (char& c : out) c = letters[QRandomGenerator::system()->bounded(62)];
     return out;
@@ -142,7 +146,8 @@ std::shared_ptr<VolumeStore> VolumeStore::create(const QByteArray& targetPath) {
 
     // The lock tells other saves this file is not a stray; make sure none of
     // them removed it before the lock was taken.
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (::flock(s->mLockFd, LOCK_EX | LOCK_NB) != 0 || ::fstat(s->mLockFd, &held) != 0 ||
         ::lstat(s->mTempPath.constData(), &named) != 0 || held.st_ino != named.st_ino)
         return nullptr;
@@ -200,12 +205,13 @@ bool VolumeStore::loadTree() {
 
     sqlite3_stmt* st = nullptr;
     bool isTable = false;
-    if (sqlite3_prepare_v2(mDb, "SELECT type FROM sqlite_master WHERE name = 'sqlar' COLLATE NOCASE",
-                           -1, &st, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(mDb,
+                           "SELECT type FROM sqlite_master WHERE name = 'sqlar' COLLATE NOCASE", -1,
+                           &st, nullptr) != SQLITE_OK)
         return false;
     while (sqlite3_step(st) == SQLITE_ROW)
-        isTable = isTable || qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
-                                     "table") == 0;
+        isTable = isTable ||
+                  qstrcmp(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "table") == 0;
     sqlite3_finalize(st);
     if (!isTable) return false;
 
@@ -229,7 +235,8 @@ bool VolumeStore::loadTree() {
     std::vector<Row> rows;
     // length() and typeof() alone leave the data unread: the listing costs no
     // more than the rows' headers.
-    if (sqlite3_prepare_v2(mDb, "SELECT rowid, name, mode, sz, length(data), typeof(data) FROM sqlar",
+    if (sqlite3_prepare_v2(mDb,
+                           "SELECT rowid, name, mode, sz, length(data), typeof(data) FROM sqlar",
                            -1, &st, nullptr) != SQLITE_OK)
         return false;
     int rc;
@@ -275,8 +282,7 @@ bool VolumeStore::loadTree() {
             const bool emptyWithoutData = r.type == SQLITE_NULL && r.sz == 0;
             const bool compressed = r.type == SQLITE_BLOB && r.length > 0 && r.length < r.sz &&
                                     r.sz <= r.length * kMaxInflateRatio + 4096;
-            if (r.sz < 0 || r.sz > kMaxFileSize ||
-                !(storedAsIs || emptyWithoutData || compressed))
+            if (r.sz < 0 || r.sz > kMaxFileSize || !(storedAsIs || emptyWithoutData || compressed))
                 continue;
         }
         parts = QString::fromUtf8(r.name).split(QLatin1Char('/'));
@@ -288,24 +294,16 @@ bool VolumeStore::loadTree() {
         for (; depth < parts.size(); ++depth) {
             const int next = mNodes[size_t(cur)].byFold.value(fold(parts[depth]), -1);
             if (next < 0) break;
-            if (depth == parts.size() - 1) {
-                Node& n = mNodes[size_t(next)];
-                // A folder's own row after its entries named it: the same folder.
-                if (dir && n.dir && n.implicit) n.implicit = false;
-                refused = true;
-                break;
-            }
-            if (!mNodes[size_t(next)].dir) {
+            // The name is taken (perhaps in another case), or a file is in the way.
+            if (depth == parts.size() - 1 || !mNodes[size_t(next)].dir) {
                 refused = true;
                 break;
             }
             cur = next;
         }
         if (refused) continue;
-        for (; depth < parts.size() - 1; ++depth) {
-            cur = addNode(cur, parts[depth], true);
-            mNodes[size_t(cur)].implicit = true;
-        }
+        // Folders named only by their entries are made as if they had rows.
+        for (; depth < parts.size() - 1; ++depth) cur = addNode(cur, parts[depth], true);
         const int leaf = addNode(cur, parts.last(), dir);
         if (!dir) {
             Node& n = mNodes[size_t(leaf)];
@@ -479,7 +477,7 @@ std::unique_ptr<BinaryStream> VolumeStore::openForWriting(const QStringList& pat
 
 std::unique_ptr<BinaryStream> VolumeStore::openForReading(int index) {
     if (!alive(index)) return nullptr;
-    const Node n = mNodes[size_t(index)];
+    const Node& n = mNodes[size_t(index)];
     if (n.dir || n.rowid == 0 || !db()) return nullptr;
     if (n.stored == n.size && n.size > kSmallFile)
         return VolumeBlobReadStream::open(shared_from_this(), n.rowid, n.size);
@@ -491,8 +489,8 @@ std::unique_ptr<BinaryStream> VolumeStore::openForReading(int index) {
         const qint64 length = sqlite3_column_bytes(mSelectData, 0);
         ok = length == n.stored;
         if (ok && n.stored == n.size)
-            data = QByteArray(static_cast<const char*>(sqlite3_column_blob(mSelectData, 0)),
-                              length);
+            data =
+                QByteArray(static_cast<const char*>(sqlite3_column_blob(mSelectData, 0)), length);
         else if (ok)
             ok = inflateExactly(static_cast<const char*>(sqlite3_column_blob(mSelectData, 0)),
                                 length, n.size, data);
@@ -521,8 +519,10 @@ qint64 VolumeStore::insertFile(int index, const char* data, qint64 size) {
     sqlite3_bind_int64(mInsert, 2, kFileMode);
     sqlite3_bind_int64(mInsert, 3, mMtime);
     sqlite3_bind_int64(mInsert, 4, size);
-    if (data && size > 0) sqlite3_bind_blob64(mInsert, 5, data, sqlite3_uint64(size), SQLITE_STATIC);
-    else sqlite3_bind_zeroblob64(mInsert, 5, sqlite3_uint64(size));
+    if (data && size > 0)
+        sqlite3_bind_blob64(mInsert, 5, data, sqlite3_uint64(size), SQLITE_STATIC);
+    else
+        sqlite3_bind_zeroblob64(mInsert, 5, sqlite3_uint64(size));
     const int rc = sqlite3_step(mInsert);
     sqlite3_reset(mInsert);
     sqlite3_clear_bindings(mInsert);
@@ -598,8 +598,8 @@ bool VolumeStore::flush() {
         return false;
     }
     const int slash = mPath.lastIndexOf('/');
-    const int dirFd = ::open(slash > 0 ? mPath.left(slash).constData() : "/",
-                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd =
+        ::open(slash > 0 ? mPath.left(slash).constData() : "/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);

@@ -41,10 +41,9 @@ public:
         int parent = -1;
         bool dir = false;
         bool alive = true;
-        bool implicit = false;  // a folder read only from its entries' names
-        qint64 size = 0;        // a file's length
-        qint64 stored = 0;      // bytes in its row: fewer than size when compressed
-        qint64 rowid = 0;       // 0 while a file is still being written
+        qint64 size = 0;    // a file's length
+        qint64 stored = 0;  // bytes in its row: fewer than size when compressed
+        qint64 rowid = 0;   // 0 while a file is still being written
         std::vector<int> children;
         QHash<QString, int> byFold;
         bool sorted = true;
@@ -71,8 +70,7 @@ public:
 
     // errno-style results, 0 on success.
     int createFolder(const QStringList& path);
-    std::unique_ptr<BinaryStream> openForWriting(const QStringList& path, bool replace,
-                                                 int& error);
+    std::unique_ptr<BinaryStream> openForWriting(const QStringList& path, bool replace, int& error);
     std::unique_ptr<BinaryStream> openForReading(int index);
 
     bool flush();

@@ -1,12 +1,12 @@
 #include "platform/VolumeStreams.h"
 
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sqlite3.h>
-#include <unistd.h>
 
 namespace zpc::platform {
 
@@ -92,7 +92,9 @@ VolumeWriteStream::VolumeWriteStream(std::shared_ptr<VolumeStore> store, int nod
     mStore->attach(this);
 }
 
-VolumeWriteStream::~VolumeWriteStream() { Close(); }
+VolumeWriteStream::~VolumeWriteStream() {
+    Close();
+}
 
 void VolumeWriteStream::reserve(qint64 expectedSize) {
     if (mClosed || mError || mWritten > 0 || mReserved >= 0 || expectedSize < 0) return;
@@ -151,8 +153,10 @@ bool VolumeWriteStream::flushStage() {
 void VolumeWriteStream::Close() {
     if (mClosed) return;
     if (!mError) {
-        if (mReserved >= 0) storeDirect();
-        else storePending(mPending);
+        if (mReserved >= 0)
+            storeDirect();
+        else
+            storePending(mPending);
     }
     end();
 }
@@ -288,7 +292,9 @@ VolumeBlobReadStream::VolumeBlobReadStream(std::shared_ptr<VolumeStore> store, s
     mStore->attach(this);
 }
 
-VolumeBlobReadStream::~VolumeBlobReadStream() { Close(); }
+VolumeBlobReadStream::~VolumeBlobReadStream() {
+    Close();
+}
 
 QByteArray VolumeBlobReadStream::Read(qint64 count) {
     if (!mBlob || count <= 0 || mPos >= mSize) return {};

@@ -3,11 +3,6 @@
 #include "platform/VirtualVolume.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <csignal>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -15,6 +10,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <csignal>
 
 using namespace zpc::platform;
 using zpc::test::runProcess;
@@ -147,9 +147,12 @@ const Tree kPlugin = {
 TEST(VirtualVolume, TreeRoundTripsThroughAPackage) {
     TempDir dir;
     Tree tree = kPlugin;
-    for (const char* name : {"with blank", "it's", "say \"hi\"", "$(touch pwned)", "line\nbreak",
-                             "100% done#frag", "\xc3\x9cn\xc3\xaf" "c\xc3\xb6" "d\xc3\xa9", ".hidden",
-                             "back\\slash"})
+    for (const char* name :
+         {"with blank", "it's", "say \"hi\"", "$(touch pwned)", "line\nbreak", "100% done#frag",
+          "\xc3\x9cn\xc3\xaf"
+          "c\xc3\xb6"
+          "d\xc3\xa9",
+          ".hidden", "back\\slash"})
         tree[QStringLiteral("Plugin/IDE Resources/") + QString::fromUtf8(name)] = name;
     tree["Plugin/IDE Resources/deep/er/still empty"] = kDir;
     tree["Plugin/IDE Resources/deep"] = kDir;
@@ -162,9 +165,9 @@ TEST(VirtualVolume, TreeRoundTripsThroughAPackage) {
 
     // The standard tool unpacks the same tree, byte for byte.
     dir.mkdir("x");
-    ASSERT_EQ(runProcess("sqlite3", {dir.path("Plugin.kvx"), "-A", "-x", "-C", dir.path("x")})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        runProcess("sqlite3", {dir.path("Plugin.kvx"), "-A", "-x", "-C", dir.path("x")}).exitCode,
+        0);
     EXPECT_EQ(zpc::test::snapshotTree(dir.path("x")), tree);
 }
 
@@ -224,8 +227,9 @@ TEST(VirtualVolume, StandardToolListsExactlyWhatWasWritten) {
     }
     QMap<QString, QString> expected;
     for (auto it = kPlugin.begin(); it != kPlugin.end(); ++it)
-        expected[it.key()] = it.value() == kDir ? QStringLiteral("drwxr-xr-x 0")
-                                                : QStringLiteral("-rw-r--r-- %1").arg(it.value().size());
+        expected[it.key()] = it.value() == kDir
+                                 ? QStringLiteral("drwxr-xr-x 0")
+                                 : QStringLiteral("-rw-r--r-- %1").arg(it.value().size());
     EXPECT_EQ(listed, expected);
     EXPECT_EQ(roots, QStringList{"Plugin"});
 }
@@ -242,11 +246,14 @@ TEST(VirtualVolume, OpensAPackageMadeByTheStandardToolWithCompression) {
         {"P/sub/big.txt", QByteArray("line of text\n").repeated(300000)},
     };
     for (auto it = source.begin(); it != source.end(); ++it) {
-        if (it.value() == kDir) dir.mkdir("src/" + it.key());
-        else dir.write("src/" + it.key(), it.value());
+        if (it.value() == kDir)
+            dir.mkdir("src/" + it.key());
+        else
+            dir.write("src/" + it.key(), it.value());
     }
     ASSERT_EQ(::symlink("text.html", QFile::encodeName(dir.path("src/P/link")).constData()), 0);
-    const auto made = runProcess("sqlite3", {dir.path("P.kvx"), "-A", "-c", "-C", dir.path("src"), "P"});
+    const auto made =
+        runProcess("sqlite3", {dir.path("P.kvx"), "-A", "-c", "-C", dir.path("src"), "P"});
     ASSERT_EQ(made.exitCode, 0) << made.output.toStdString();
     // The tool really compressed: otherwise this test proves nothing.
     const auto packed = runProcess(
@@ -335,7 +342,7 @@ TEST(VirtualVolume, EntriesBehaveLikeAFileSystemThatIgnoresCase) {
 
     // The same names listed in the same order as on disk.
     const QStringList names = {"beta", "Alpha", "_under", "10", "2", "Gamma", "\xc3\xa9t\xc3\xa9",
-                               "zeta", "Zulu", ".hidden"};
+                               "zeta", "Zulu",  ".hidden"};
     dir.mkdir("ondisk");
     for (const QString& name : names) {
         dir.write("ondisk/" + name, "x");
@@ -406,9 +413,9 @@ TEST(VirtualVolume, SavingOverThePackageBeingReadWorks) {
     while (!in->isEOF()) got += in->Read(1 << 20);
     EXPECT_EQ(got, old["P/big"]) << "the old package stays readable to whoever has it open";
     EXPECT_EQ(readPackage(file), fresh);
-    EXPECT_EQ(QFileInfo(dir.path("P.kvx")).permissions(),
-              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
-                  QFile::ReadGroup)
+    EXPECT_EQ(QFileInfo(dir.path("P.kvx")).permissions(), QFile::ReadOwner | QFile::WriteOwner |
+                                                              QFile::ReadUser | QFile::WriteUser |
+                                                              QFile::ReadGroup)
         << "the replaced package's permissions stay";
 }
 
@@ -499,30 +506,35 @@ TEST(VirtualVolume, ForeignPackagesAreReadSafely) {
         const char* sql;  // run by the standard tool on a fresh file; nil: see below
         Tree expected;    // empty: the file is not a package
     };
-    const char* table = "CREATE TABLE sqlar(name TEXT PRIMARY KEY, mode INT, mtime INT, sz INT, "
-                        "data BLOB);";
+    const char* table =
+        "CREATE TABLE sqlar(name TEXT PRIMARY KEY, mode INT, mtime INT, sz INT, "
+        "data BLOB);";
     auto sql = [&](const char* rows) { return QByteArray(table) + rows; };
-    const QByteArray deflated = QByteArray::fromHex("789c4b4c1c05a360140c770000f9d87af8");  // "a" x 1000
-    const QByteArray ok = "INSERT INTO sqlar VALUES('P', 16877, 0, 0, NULL),"
-                          "('P/ok', 33188, 0, 2, X'6f6b');";
+    const QByteArray deflated =
+        QByteArray::fromHex("789c4b4c1c05a360140c770000f9d87af8");  // "a" x 1000
+    const QByteArray ok =
+        "INSERT INTO sqlar VALUES('P', 16877, 0, 0, NULL),"
+        "('P/ok', 33188, 0, 2, X'6f6b');";
     const Tree plain = {{"P", kDir}, {"P/ok", "ok"}};
     const std::vector<std::pair<QString, QByteArray>> scripts = {
         {"no table", "CREATE TABLE files(name TEXT, data BLOB);"},
         {"wrong columns", "CREATE TABLE sqlar(name TEXT PRIMARY KEY, content BLOB);"},
-        {"a view", "CREATE TABLE t(a); CREATE VIEW sqlar AS SELECT 'P' AS name, 16877 AS mode, "
-                   "0 AS mtime, 0 AS sz, NULL AS data;"},
+        {"a view",
+         "CREATE TABLE t(a); CREATE VIEW sqlar AS SELECT 'P' AS name, 16877 AS mode, "
+         "0 AS mtime, 0 AS sz, NULL AS data;"},
         {"hostile names",
          sql("INSERT INTO sqlar VALUES('../evil', 33188, 0, 1, X'41'), ('/abs', 33188, 0, 1, "
              "X'41'), ('P//x', 33188, 0, 1, X'41'), ('', 33188, 0, 1, X'41'), "
              "('P/./y', 33188, 0, 1, X'41'), ('P/../z', 33188, 0, 1, X'41'), "
              "('P/end/', 16877, 0, 0, NULL), ('P/nul' || char(0) || 'x', 33188, 0, 1, X'41'), "
-             "(rtrim(replace(hex(zeroblob(2100)), '00', 'a/'), '/'), 16877, 0, 0, NULL);") + ok},
-        {"case duplicates",
-         sql("INSERT INTO sqlar VALUES('P/Readme', 33188, 0, 1, X'61'), "
-             "('P/README', 33188, 0, 1, X'41'), ('p', 16877, 0, 0, NULL);") + ok},
-        {"parent is a file",
-         sql("INSERT INTO sqlar VALUES('P/f', 33188, 0, 1, X'41'), "
-             "('P/f/x', 33188, 0, 1, X'42'), ('P/f/d', 16877, 0, 0, NULL);") + ok},
+             "(rtrim(replace(hex(zeroblob(2100)), '00', 'a/'), '/'), 16877, 0, 0, NULL);") +
+             ok},
+        {"case duplicates", sql("INSERT INTO sqlar VALUES('P/Readme', 33188, 0, 1, X'61'), "
+                                "('P/README', 33188, 0, 1, X'41'), ('p', 16877, 0, 0, NULL);") +
+                                ok},
+        {"parent is a file", sql("INSERT INTO sqlar VALUES('P/f', 33188, 0, 1, X'41'), "
+                                 "('P/f/x', 33188, 0, 1, X'42'), ('P/f/d', 16877, 0, 0, NULL);") +
+                                 ok},
         {"folders named only by their entries",
          sql("INSERT INTO sqlar VALUES('Q/a/b.txt', 33188, 0, 2, X'6869');")},
         {"sizes that do not fit the data",
@@ -532,10 +544,17 @@ TEST(VirtualVolume, ForeignPackagesAreReadSafely) {
              "('P/negative', 33188, 0, -5, X''),"
              "('P/null data', 33188, 0, 3, NULL),"
              "('P/garbage', 33188, 0, 100, X'00112233445566778899'),"
-             "('P/one short', 33188, 0, 999, X'" + deflated.toHex() + "'),"
-             "('P/one long', 33188, 0, 1001, X'" + deflated.toHex() + "'),"
-             "('P/inflates', 33188, 0, 1000, X'" + deflated.toHex() + "'),"
-             "('P/link', 41471, 0, 2, X'6f6b'), ('P/text', 33188, 0, 2, 'ok');") + ok},
+             "('P/one short', 33188, 0, 999, X'" +
+             deflated.toHex() +
+             "'),"
+             "('P/one long', 33188, 0, 1001, X'" +
+             deflated.toHex() +
+             "'),"
+             "('P/inflates', 33188, 0, 1000, X'" +
+             deflated.toHex() +
+             "'),"
+             "('P/link', 41471, 0, 2, X'6f6b'), ('P/text', 33188, 0, 2, 'ok');") +
+             ok},
     };
     const std::vector<Tree> expectations = {
         {},
@@ -570,9 +589,9 @@ TEST(VirtualVolume, ForeignPackagesAreReadSafely) {
     // Files that are no database, or no longer a whole one.
     dir.write("text.kvx", "just some text, not a package\n");
     dir.write("zipped/P/a.txt", "hello");
-    ASSERT_EQ(runProcess("sh", {"-c", "cd '" + dir.path("zipped") + "' && zip -qr ../P.zip P"})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        runProcess("sh", {"-c", "cd '" + dir.path("zipped") + "' && zip -qr ../P.zip P"}).exitCode,
+        0);
     writePackage(dir.item("whole.kvx"), kPlugin);
     const QByteArray whole = dir.read("whole.kvx");
     dir.write("header only.kvx", whole.left(100));
