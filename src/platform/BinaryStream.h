@@ -22,6 +22,9 @@ public:
     // Up to count bytes from the current position; fewer at the end.
     virtual QByteArray Read(qint64 count) = 0;
     virtual void Write(const char* data, qint64 count) = 0;
+    // The number of bytes about to be written, when known: a stream that must
+    // size its storage up front can then take them without buffering.
+    virtual void reserve(qint64 expectedSize) { (void)expectedSize; }
     void Write(const QByteArray& bytes) { Write(bytes.constData(), bytes.size()); }
     virtual qint64 Length() const = 0;
     virtual qint64 Position() const = 0;

@@ -1,11 +1,13 @@
 #include "platform/DiskFolderItem.h"
 
 #include "platform/BinaryStream.h"
+#include "platform/VirtualVolume.h"
 
 #include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -314,6 +316,36 @@ bool DiskFolderItem::sameFileAs(const FolderItem& other) const {
     if (::stat(mEncoded.constData(), &a) != 0 || ::stat(disk->mEncoded.constData(), &b) != 0)
         return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::shared_ptr<VirtualVolume> DiskFolderItem::CreateVirtualVolume() {
+    if (mInvalid || mEncoded == "/") return nullptr;
+    // A link to a package is followed, so the package is replaced, not the link.
+    QByteArray target = mEncoded;
+    struct stat st {};
+    if (::lstat(target.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* real = ::realpath(target.constData(), nullptr);
+        if (!real) return nullptr;
+        target = real;
+        ::free(real);
+    }
+    if (::stat(target.constData(), &st) == 0) {
+        // Only a file we may write is replaced.
+        if (!S_ISREG(st.st_mode) || ::access(target.constData(), W_OK) != 0) return nullptr;
+    } else if (errno != ENOENT) {
+        return nullptr;
+    }
+    const int slash = target.lastIndexOf('/');
+    const QByteArray folder = slash > 0 ? target.left(slash) : QByteArray("/");
+    if (::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        ::access(folder.constData(), W_OK | X_OK) != 0)
+        return nullptr;
+    return VirtualVolume::create(target);
+}
+
+std::shared_ptr<VirtualVolume> DiskFolderItem::OpenAsVirtualVolume() const {
+    if (mInvalid) return nullptr;
+    return VirtualVolume::open(mEncoded);
 }
 
 QString encodeUrlPath(const QByteArray& path) {

@@ -39,6 +39,8 @@ public:
     std::unique_ptr<BinaryStream> openForReading() const override;
     std::unique_ptr<BinaryStream> openForWriting(bool replace) override;
     bool sameFileAs(const FolderItem& other) const override;
+    std::shared_ptr<VirtualVolume> CreateVirtualVolume() override;
+    std::shared_ptr<VirtualVolume> OpenAsVirtualVolume() const override;
 
     QByteArray encodedPath() const { return mEncoded; }
 

@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Picture.h"
 #include "platform/UIServices.h"
+#include "platform/VirtualVolume.h"
 
 #include <QDir>
 
@@ -20,6 +21,8 @@ QString FolderItem::MacCreator() const { return {}; }
 void FolderItem::setMacType(const QString&) {}
 void FolderItem::setMacCreator(const QString&) {}
 bool FolderItem::sameFileAs(const FolderItem&) const { return false; }
+std::shared_ptr<VirtualVolume> FolderItem::CreateVirtualVolume() { return nullptr; }
+std::shared_ptr<VirtualVolume> FolderItem::OpenAsVirtualVolume() const { return nullptr; }
 
 PicturePtr FolderItem::OpenAsPicture() const {
     return Picture::Open(std::const_pointer_cast<FolderItem>(shared_from_this()));

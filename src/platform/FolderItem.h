@@ -8,6 +8,7 @@ namespace zpc::platform {
 class BinaryStream;
 class FolderItem;
 class Picture;
+class VirtualVolume;
 using FolderItemPtr = std::shared_ptr<FolderItem>;
 using PicturePtr = std::shared_ptr<Picture>;
 
@@ -62,6 +63,13 @@ public:
     // True when both handles reach the same stored file (same device and node
     // on disk), so a copy would read what it writes.
     virtual bool sameFileAs(const FolderItem& other) const;
+
+    // A new package volume to be stored in this file (see VirtualVolume), or
+    // nil when it cannot be made here. Entries inside a volume answer nil.
+    virtual std::shared_ptr<VirtualVolume> CreateVirtualVolume();
+    // The package volume kept in this file, read-only; nil when the file is
+    // not a package.
+    virtual std::shared_ptr<VirtualVolume> OpenAsVirtualVolume() const;
 
     PicturePtr OpenAsPicture() const;
     // Hands the entry to the desktop (through the UI services).
