@@ -432,7 +432,10 @@ int VolumeStore::createFolder(const QStringList& path) {
     const int parent = parentFolder(path, error);
     if (parent < 0) return error;
     const int existing = mNodes[size_t(parent)].byFold.value(fold(path.last()), -1);
-    if (existing >= 0) return mNodes[size_t(existing)].dir ? 0 : EEXIST;
+    // A package holds one of two names that differ only in letter case: refuse
+    // the second instead of merging it into the first.
+    if (existing >= 0)
+        return mNodes[size_t(existing)].dir && mNodes[size_t(existing)].name == path.last() ? 0 : EEXIST;
 
     const QByteArray name = rowName(parent);
     const QByteArray full = (name.isEmpty() ? name : name + '/') + path.last().toUtf8();
@@ -465,11 +468,12 @@ std::unique_ptr<BinaryStream> VolumeStore::openForWriting(const QStringList& pat
         error = EISDIR;
         return nullptr;
     }
-    if (node >= 0 && !replace) {
+    if (node >= 0 && (!replace || mNodes[size_t(node)].name != path.last())) {
+        // Replacing a file of another letter case would lose one of the two.
         error = EEXIST;
         return nullptr;
     }
-    // A replaced file keeps its name as stored; its old row goes when the new one comes.
+    // A replaced file's old row goes when the new one comes.
     if (node < 0) node = addNode(parent, path.last(), false);
     error = 0;
     return std::make_unique<VolumeWriteStream>(shared_from_this(), node);

@@ -289,7 +289,7 @@ TEST(VirtualVolume, CreateAnswersNilWhereNoPackageCanBeWritten) {
         GTEST_SKIP() << "no way to make an entry unwritable here";
 }
 
-TEST(VirtualVolume, EntriesBehaveLikeAFileSystemThatIgnoresCase) {
+TEST(VirtualVolume, EntriesMatchIgnoringCaseAndRefuseASecondCase) {
     TempDir dir;
     auto volume = dir.item("P.kvx")->CreateVirtualVolume();
     ASSERT_TRUE(volume);
@@ -304,8 +304,10 @@ TEST(VirtualVolume, EntriesBehaveLikeAFileSystemThatIgnoresCase) {
     EXPECT_EQ(plugin->LastErrorCode(), 0);
     plugin->CreateAsFolder();
     EXPECT_EQ(plugin->LastErrorCode(), 0) << "an existing folder is success";
-    root->Child("plugin")->CreateAsFolder();
-    EXPECT_EQ(root->Count(), 1) << "the same folder, whatever the case";
+    auto otherCase = root->Child("plugin");
+    otherCase->CreateAsFolder();
+    EXPECT_NE(otherCase->LastErrorCode(), 0) << "never merged into the folder of another case";
+    EXPECT_EQ(root->Count(), 1);
 
     auto orphan = plugin->Child("no such")->Child("x");
     orphan->CreateAsFolder();
@@ -318,7 +320,9 @@ TEST(VirtualVolume, EntriesBehaveLikeAFileSystemThatIgnoresCase) {
     out->Write("first");
     out->Close();
     EXPECT_FALSE(BinaryStream::Create(plugin->Child("README"), false)) << "exists already";
-    out = BinaryStream::Create(plugin->Child("README"), true);
+    EXPECT_FALSE(BinaryStream::Create(plugin->Child("README"), true))
+        << "replacing a file of another case would lose one of the two";
+    out = BinaryStream::Create(plugin->Child("ReadMe"), true);
     ASSERT_TRUE(out);
     out->Write("second");
     out->Close();
