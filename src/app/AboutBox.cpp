@@ -53,8 +53,10 @@ AboutBox::AboutBox()
 
     Canvas1 = new controls::Canvas(this);
     Canvas1->setGeometry(136, 14, 64, 64);
-    StaticText1 = label(this, QStringLiteral("ZanthPluginConverter"), QRect(20, 90, 296, 35), false, false);
-    StaticText11 = label(this, QStringLiteral("iPlimsor Plugin"), QRect(20, 137, 296, 24), false, false);
+    StaticText1 =
+        label(this, QStringLiteral("ZanthPluginConverter"), QRect(20, 90, 296, 35), false, false);
+    StaticText11 =
+        label(this, QStringLiteral("iPlimsor Plugin"), QRect(20, 137, 296, 24), false, false);
     StaticText2 = label(this, kDescription, QRect(20, 173, 296, 59), true, true);
     PushButton1 = new QPushButton(QStringLiteral("OK"), this);
     PushButton1->setGeometry(136, 244, 64, 20);
@@ -66,7 +68,9 @@ AboutBox::AboutBox()
     StaticText11_Open();
 }
 
-AboutBox* AboutBox::instance() { return gAboutBox.data(); }
+AboutBox* AboutBox::instance() {
+    return gAboutBox.data();
+}
 
 AboutBox* AboutBox::showSingle() {
     if (!gAboutBox) gAboutBox = new AboutBox();
@@ -91,7 +95,9 @@ void AboutBox::StaticText11_Open() {
     StaticText11->setText(versionLine(platform::Application::LongVersion()));
 }
 
-void AboutBox::PushButton1_Action() { close(); }
+void AboutBox::PushButton1_Action() {
+    close();
+}
 
 void AboutBox::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {

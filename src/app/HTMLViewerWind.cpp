@@ -20,14 +20,16 @@ QString pdfErrorMessage(QPdfDocument::Error error) {
     switch (error) {
         case QPdfDocument::Error::DataNotYetAvailable:
             return QStringLiteral("The document is not available yet.");
-        case QPdfDocument::Error::FileNotFound: return QStringLiteral("The file was not found.");
+        case QPdfDocument::Error::FileNotFound:
+            return QStringLiteral("The file was not found.");
         case QPdfDocument::Error::InvalidFileFormat:
             return QStringLiteral("The file is not a valid PDF document.");
         case QPdfDocument::Error::IncorrectPassword:
             return QStringLiteral("The document is protected by a password.");
         case QPdfDocument::Error::UnsupportedSecurityScheme:
             return QStringLiteral("The document uses an unsupported security scheme.");
-        default: return QStringLiteral("The document could not be read.");
+        default:
+            return QStringLiteral("The document could not be read.");
     }
 }
 
@@ -113,13 +115,15 @@ void HTMLViewerWind::loadPdf(const QString& path) {
 
 void HTMLViewerWind::HTMLViewer1_Error(int number, const QString& message) {
     platform::MessageDialogRequest request;
-    request.message =
-        QStringLiteral("An error of type ") + QString::number(number) + QStringLiteral("has occurred.");
+    request.message = QStringLiteral("An error of type ") + QString::number(number) +
+                      QStringLiteral("has occurred.");
     request.explanation = message;
     request.window = this;
     platform::ui().messageDialog(request);
 }
 
-void HTMLViewerWind::HTMLViewer1_TitleChanged(const QString& title) { setWindowTitle(title); }
+void HTMLViewerWind::HTMLViewer1_TitleChanged(const QString& title) {
+    setWindowTitle(title);
+}
 
 }  // namespace zpc::app

@@ -22,7 +22,9 @@ void Canvas::paintEvent(QPaintEvent* event) {
     paintRect(painter, event->rect());
 }
 
-void Canvas::paintRect(QPainter& painter, const QRect& rect) { drawPictureRect(painter, mDrawn, rect); }
+void Canvas::paintRect(QPainter& painter, const QRect& rect) {
+    drawPictureRect(painter, mDrawn, rect);
+}
 
 void Canvas::drawPictureRect(QPainter& painter, const QImage& drawn, const QRect& rect) {
     const QRect part = rect & drawn.rect();

@@ -95,7 +95,9 @@ void ContainerControlBubble::Close() {
     if (self) deleteLater();
 }
 
-void ContainerControlBubble::Canvas1_Action() { Close(); }
+void ContainerControlBubble::Canvas1_Action() {
+    Close();
+}
 
 void ContainerControlBubble::PushButton1_Action() {
     if (mClosed) return;

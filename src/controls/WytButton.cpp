@@ -56,13 +56,17 @@ void WytButton::setValue(bool on) {
     emit Action();
 }
 
-void WytButton::_toggleValue(bool on) { mStatus = on ? kPressed : kIdle; }
+void WytButton::_toggleValue(bool on) {
+    mStatus = on ? kPressed : kIdle;
+}
 
 bool WytButton::_isMouseOut(int x, int y) const {
     return x < 0 || x > width() || y < 0 || y > height();
 }
 
-void WytButton::Refresh(bool) { _drawButton(); }
+void WytButton::Refresh(bool) {
+    _drawButton();
+}
 
 void WytButton::_drawButton() {
     if (!isEnabled()) {
@@ -88,9 +92,12 @@ void WytButton::_drawButton() {
 PicturePtr WytButton::pictureOfState() const {
     if (!isEnabled()) return mIconDisabled;
     switch (mStatus) {
-        case kPressed: return mIconPressed;
-        case kRollOver: return mIconRollOver ? mIconRollOver : mIconNormal;
-        default: return mIconNormal;
+        case kPressed:
+            return mIconPressed;
+        case kRollOver:
+            return mIconRollOver ? mIconRollOver : mIconNormal;
+        default:
+            return mIconNormal;
     }
 }
 
@@ -117,8 +124,8 @@ void WytButton::paintRect(QPainter& painter, const QRect& rect) {
 void WytButton::_menuDisplay() {
     const MenuItemPtr menu = mMenu;
     QPointer<WytButton> self(this);
-    const MenuItemPtr chosen = menu->PopUp(
-        QPoint(mGlobalLeft + width() - kMenuInset, mGlobalTop + height() - kMenuInset));
+    const MenuItemPtr chosen =
+        menu->PopUp(QPoint(mGlobalLeft + width() - kMenuInset, mGlobalTop + height() - kMenuInset));
     if (!self) return;
     mMenuValue = chosen;
     mStatus = kIdle;
@@ -255,9 +262,13 @@ void WytButton::mouseReleaseEvent(QMouseEvent* event) {
     Event_MouseUp(at.x(), at.y());
 }
 
-void WytButton::enterEvent(QEnterEvent*) { Event_MouseEnter(); }
+void WytButton::enterEvent(QEnterEvent*) {
+    Event_MouseEnter();
+}
 
-void WytButton::leaveEvent(QEvent*) { Event_MouseExit(); }
+void WytButton::leaveEvent(QEvent*) {
+    Event_MouseExit();
+}
 
 // Whatever enables or disables the control, it shows the matching picture.
 void WytButton::changeEvent(QEvent* event) {

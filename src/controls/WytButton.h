@@ -40,7 +40,9 @@ public:
     MenuItemPtr attachedMenu() const { return mMenu; }
     void setAttachedMenu(MenuItemPtr menu) { mMenu = std::move(menu); }
     int buttonStyle() const { return mButtonStyle; }
-    void setButtonStyle(int style) { mButtonStyle = style == kToggleButton ? kToggleButton : kPushButton; }
+    void setButtonStyle(int style) {
+        mButtonStyle = style == kToggleButton ? kToggleButton : kPushButton;
+    }
     platform::PicturePtr rollOver() const { return mIconRollOver; }
     void setRollOver(const platform::PicturePtr& picture);
     bool value() const { return mStatus == kPressed; }

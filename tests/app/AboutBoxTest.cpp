@@ -17,11 +17,14 @@ namespace {
 
 int aboutBoxes() {
     int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<app::AboutBox*>(w) != nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += qobject_cast<app::AboutBox*>(w) != nullptr;
     return n;
 }
 
-void processDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void processDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 }  // namespace
 
@@ -49,10 +52,11 @@ TEST(AboutBox, OneBoxAtATimeWithItsTextsIconAndVersion) {
 
     EXPECT_EQ(box->StaticText1->text(), "ZanthPluginConverter");
     EXPECT_EQ(box->StaticText11->text(), "1.0.0 build 12");
-    EXPECT_EQ(box->StaticText2->text(),
-              "This program converts a plugin from old to new formats(either kvx or zanth), or makes "
-              "a new-format plugin from an expanded folder hierarchy.  See the associated Read Me "
-              "file for details.\r");
+    EXPECT_EQ(
+        box->StaticText2->text(),
+        "This program converts a plugin from old to new formats(either kvx or zanth), or makes "
+        "a new-format plugin from an expanded folder hierarchy.  See the associated Read Me "
+        "file for details.\r");
     EXPECT_EQ(box->PushButton1->text(), "OK");
     EXPECT_EQ(box->Canvas1->geometry(), QRect(136, 14, 64, 64));
     EXPECT_EQ(box->StaticText1->geometry(), QRect(20, 90, 296, 35));

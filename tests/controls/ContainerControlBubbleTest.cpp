@@ -46,13 +46,17 @@ protected:
             b->applyDelegate = [this, b](const QString& t) {
                 log << "apply:" + t + (b->isVisible() ? "" : " (hidden)");
             };
-            b->closeDelegate = [this, b] { log << QString("close") + (b->isVisible() ? "" : " (hidden)"); };
+            b->closeDelegate = [this, b] {
+                log << QString("close") + (b->isVisible() ? "" : " (hidden)");
+            };
         }
         b->EmbedWithin(window, 100, 50);
         bubble = b;
         return b;
     }
-    static void deleteLater() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    static void deleteLater() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 
     QPointer<Window> window;
     QPointer<ContainerControlBubble> bubble;
@@ -104,10 +108,9 @@ TEST_F(BubbleTest, ApplyRaisesTheEventThenTheDelegateThenClosesThenTellsTheClose
         bool byReturn;
         QString applied;
     };
-    for (const Case& c : {Case{"Old", "New Name", false, "New Name"},
-                          Case{"Same", nullptr, false, "Same"},
-                          Case{"Gone", "", false, ""},
-                          Case{"Old", "By Key", true, "By Key"}}) {
+    for (const Case& c :
+         {Case{"Old", "New Name", false, "New Name"}, Case{"Same", nullptr, false, "Same"},
+          Case{"Gone", "", false, ""}, Case{"Old", "By Key", true, "By Key"}}) {
         log.clear();
         auto* b = open(c.initial);
         if (c.typed) b->TextField1->setText(c.typed);

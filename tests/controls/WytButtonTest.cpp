@@ -15,11 +15,11 @@ namespace {
 // Opens the protected state for checks.
 class Button : public WytButton {
 public:
-    using WytButton::WytButton;
     using WytButton::mIconDisabled;
     using WytButton::mIconNormal;
     using WytButton::mIconPressed;
     using WytButton::mStatus;
+    using WytButton::WytButton;
 };
 
 const QColor kIconColour(200, 100, 60);
@@ -244,7 +244,8 @@ TEST_F(WytButtonTest, RefreshRectPaintsThePictureOfTheStateWithoutPoppingTheMenu
     // What reached the screen, not a fresh rendering of the backdrop.
     auto onScreen = [this] {
         const QPoint at = button->mapTo(&window, QPoint(20, 15));
-        return QGuiApplication::primaryScreen()->grabWindow(window.winId(), at.x(), at.y(), 1, 1)
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(window.winId(), at.x(), at.y(), 1, 1)
             .toImage()
             .pixelColor(0, 0);
     };
