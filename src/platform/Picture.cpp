@@ -3,6 +3,7 @@
 #include "platform/BinaryStream.h"
 
 #include <QImageReader>
+#include <QPainter>
 
 namespace zpc::platform {
 
@@ -13,6 +14,22 @@ PicturePtr Picture::create(int width, int height) {
     QImage img(width, height, QImage::Format_ARGB32_Premultiplied);
     if (img.isNull()) return nullptr;
     img.fill(Qt::white);
+    return std::make_shared<Picture>(std::move(img));
+}
+
+PicturePtr Picture::createClear(int width, int height) {
+    if (width <= 0 || height <= 0) return nullptr;
+    QImage img(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (img.isNull()) return nullptr;
+    img.fill(Qt::transparent);
+    return std::make_shared<Picture>(std::move(img));
+}
+
+PicturePtr Picture::createGrey(int width, int height, int grey) {
+    if (width <= 0 || height <= 0) return nullptr;
+    QImage img(width, height, QImage::Format_Grayscale8);
+    if (img.isNull()) return nullptr;
+    img.fill(QColor(grey, grey, grey));
     return std::make_shared<Picture>(std::move(img));
 }
 
@@ -66,6 +83,53 @@ QImage Picture::composed() const {
         }
     }
     return out;
+}
+
+namespace {
+
+// Paints on the picture's pixels. Grey pictures (masks) are painted through an
+// RGB copy so that blending works the same on every format.
+template <typename Paint>
+void paintOn(QImage& target, Paint paint) {
+    const bool grey = target.format() == QImage::Format_Grayscale8 ||
+                      target.format() == QImage::Format_Grayscale16;
+    const QImage::Format original = target.format();
+    QImage work = grey ? target.convertToFormat(QImage::Format_RGB32) : std::move(target);
+    if (work.format() == QImage::Format_Indexed8 || work.format() == QImage::Format_Mono ||
+        work.format() == QImage::Format_MonoLSB)
+        work = work.convertToFormat(work.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                           : QImage::Format_RGB32);
+    {
+        QPainter painter(&work);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        paint(painter);
+    }
+    target = grey ? work.convertToFormat(original) : std::move(work);
+}
+
+}  // namespace
+
+void Picture::DrawPicture(const Picture& source, const QRect& dest, const QRect& sourceRect) {
+    if (dest.isEmpty() || sourceRect.isEmpty()) return;
+    const QImage drawn = source.composed();
+    paintOn(mImage, [&](QPainter& p) { p.drawImage(dest, drawn, sourceRect); });
+}
+
+void Picture::DrawPicture(const Picture& source, const QRect& dest) {
+    DrawPicture(source, dest, QRect(0, 0, source.Width(), source.Height()));
+}
+
+void Picture::CopyPixels(const Picture& source, const QRect& dest) {
+    if (dest.isEmpty() || source.mImage.isNull()) return;
+    paintOn(mImage, [&](QPainter& p) {
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(dest, source.mImage, source.mImage.rect());
+    });
+}
+
+void Picture::FillRect(const QRect& rect, const QColor& color) {
+    if (rect.isEmpty()) return;
+    paintOn(mImage, [&](QPainter& p) { p.fillRect(rect, color); });
 }
 
 }  // namespace zpc::platform

@@ -2,6 +2,7 @@
 
 #include "platform/Exceptions.h"
 #include "platform/Numbers.h"
+#include "platform/Picture.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
 
@@ -42,6 +43,45 @@ int recursiveDelete(const FolderItemPtr& item) {
     } catch (const ShellNotRunningException&) {
         return kDeleteShellNotRunning;
     }
+}
+
+QRect fittedRect(int sw, int sh, int width, int height) {
+    if (sw <= 0 || sh <= 0 || width <= 0 || height <= 0) return {};
+    const double r = double(sw) / double(sh);
+    int drawnWidth = 0;
+    int drawnHeight = 0;
+    if (width < r * height) {
+        drawnWidth = width;
+        drawnHeight = int(width * (1.0 / r));
+    } else {
+        drawnHeight = height;
+        drawnWidth = int(r * height);
+    }
+    return QRect((width - drawnWidth) / 2, (height - drawnHeight) / 2, drawnWidth, drawnHeight);
+}
+
+PicturePtr pictureScaled(const PicturePtr& source, int width, int height) {
+    if (!source || width <= 0 || height <= 0) return nullptr;
+    if (width == source->Width() && height == source->Height()) return source;
+    if (PicturePtr mask = source->Mask(true)) return pictureMasked(source, mask, width, height);
+    // Transparency lives in the pixels: the margins stay transparent.
+    PicturePtr result = Picture::createClear(width, height);
+    if (!result) return nullptr;
+    result->DrawPicture(*source, fittedRect(source->Width(), source->Height(), width, height));
+    return result;
+}
+
+PicturePtr pictureMasked(const PicturePtr& source, const PicturePtr& mask, int width, int height) {
+    if (!source || !mask || width <= 0 || height <= 0) return nullptr;
+    PicturePtr result = Picture::create(width, height);
+    PicturePtr resultMask = Picture::createGrey(width, height, 255);
+    if (!result || !resultMask) return nullptr;
+    const QRect drawn = fittedRect(source->Width(), source->Height(), width, height);
+    resultMask->CopyPixels(*mask, drawn);
+    result->CopyPixels(*source, drawn);
+    result->setMask(resultMask);
+    result->setTransparent(source->Transparent());
+    return result;
 }
 
 }  // namespace zpc::util::WytFramework
