@@ -3,6 +3,8 @@
 #include "platform/Exceptions.h"
 #include "platform/Numbers.h"
 
+#include <QHash>
+
 namespace zpc::model {
 
 using namespace zpc::platform;
@@ -43,6 +45,7 @@ void PluginItem::_init() {
 void PluginItem::assignName(const QString& value) {
     mName = value;
     mNameKey = value.toCaseFolded();
+    mNameHash = qHash(mNameKey);
 }
 
 QString PluginItem::name() const { return mName; }

@@ -49,8 +49,10 @@ public:
     virtual PluginItemFolder* asFolder() { return nullptr; }
     const PluginItemFolder* asFolder() const { return const_cast<PluginItem*>(this)->asFolder(); }
 
-    // The case-folded name, kept in step with the name for fast searches.
+    // The case-folded name, kept in step with the name for fast searches,
+    // and its hash (equal keys have equal hashes).
     const QString& nameKey() const { return mNameKey; }
+    size_t nameHash() const { return mNameHash; }
 
 protected:
     PluginItem() = default;
@@ -74,6 +76,7 @@ protected:
 
 private:
     QString mNameKey;
+    size_t mNameHash = 0;
 };
 
 [[noreturn]] void throwIllegalCast(const char* target);

@@ -240,6 +240,21 @@ void DiskFolderItem::CreateAsFolder() {
                          : err;
 }
 
+bool DiskFolderItem::Delete() {
+    if (mInvalid) {
+        mLastErrorCode = EINVAL;
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(mEncoded.constData(), &st) != 0) {
+        mLastErrorCode = errno;
+        return false;
+    }
+    const int rc = S_ISDIR(st.st_mode) ? ::rmdir(mEncoded.constData()) : ::unlink(mEncoded.constData());
+    mLastErrorCode = rc == 0 ? 0 : errno;
+    return rc == 0;
+}
+
 QString DiskFolderItem::finderCode(int offset) const {
     if (mInvalid) return {};
     QByteArray blob(512, '\0');

@@ -32,6 +32,7 @@ public:
     QString NativePath() const override;
     QString URLPath() const override;
     void CreateAsFolder() override;
+    bool Delete() override;
     QString MacType() const override;
     QString MacCreator() const override;
     void setMacType(const QString& code) override;

@@ -20,6 +20,7 @@ QString FolderItem::MacCreator() const { return {}; }
 void FolderItem::setMacType(const QString&) {}
 void FolderItem::setMacCreator(const QString&) {}
 bool FolderItem::sameFileAs(const FolderItem&) const { return false; }
+bool FolderItem::Delete() { return false; }
 
 PicturePtr FolderItem::OpenAsPicture() const {
     return Picture::Open(std::const_pointer_cast<FolderItem>(shared_from_this()));

@@ -47,6 +47,9 @@ public:
 
     // Sets LastErrorCode: 0 on success (an existing folder counts as success).
     virtual void CreateAsFolder() = 0;
+    // Removes the entry itself (a file, a link, or an empty folder); true
+    // when it is gone. Sets LastErrorCode.
+    virtual bool Delete();
     int LastErrorCode() const { return mLastErrorCode; }
 
     // Four-character Mac codes; empty where the file system keeps none.
