@@ -69,6 +69,11 @@ protected:
     virtual void storeXml(const platform::XmlNodePtr& parent);
     virtual void loadXml(const platform::XmlNodePtr& node);
 
+private:
+    // First, so a search that skips a node touches one cache line of it.
+    size_t mNameHash = 0;
+
+protected:
     QString mName;
     bool mMutableName = true;
     QString mUID;
@@ -76,7 +81,6 @@ protected:
 
 private:
     QString mNameKey;
-    size_t mNameHash = 0;
 };
 
 [[noreturn]] void throwIllegalCast(const char* target);

@@ -17,10 +17,18 @@ constexpr qint64 kChunkSize = 4096;
 std::shared_ptr<PluginItemFile> PluginItemFile::create(const FolderItemPtr& source, bool stored) {
     auto item = std::shared_ptr<PluginItemFile>(new PluginItemFile());
     item->constructEmpty();
-    if (source && source->Directory() && text::contains(source->Name(), QStringLiteral(".bundle")))
+    if (source && text::contains(source->Name(), QStringLiteral(".bundle")) && source->Directory())
         item->_createWithBundle(source);
     else
         item->_createWithFolderitem(source, stored);
+    return item;
+}
+
+std::shared_ptr<PluginItemFile> PluginItemFile::linkListedEntry(const FolderItemPtr& entry) {
+    auto item = std::shared_ptr<PluginItemFile>(new PluginItemFile());
+    item->constructEmpty();
+    item->link(entry);
+    item->assignName(entry->Name());
     return item;
 }
 
@@ -48,7 +56,7 @@ void PluginItemFile::_createWithFolderitem(const FolderItemPtr& source, bool sto
 }
 
 bool PluginItemFile::_isFolderitemValid(const FolderItemPtr& source) const {
-    return source && source->Exists() && !source->Directory();
+    return source && source->IsFile();
 }
 
 void PluginItemFile::_createWithBundle(const FolderItemPtr& bundle) {
@@ -86,9 +94,19 @@ FolderItemPtr PluginItemFile::dataSource() const {
     return mResolved && mResolved->Exists() ? mResolved : nullptr;
 }
 
+void PluginItemFile::link(const FolderItemPtr& entry) {
+    mData = entry->URLPath();
+    mResolvedData = mData;
+    try {
+        mResolved = entry->Resolved();
+    } catch (const UnsupportedFormatException&) {
+        mResolved = nullptr;
+    }
+}
+
 void PluginItemFile::setDataSource(const FolderItemPtr& value) {
     if (!_isFolderitemValid(value)) return;
-    mData = value->URLPath();
+    link(value);
     if (name().isEmpty()) setName(value->Name());
 }
 

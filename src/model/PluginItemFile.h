@@ -57,6 +57,13 @@ protected:
     QByteArray mRawData;
 
 private:
+    friend class PluginItemFolder;
+    // Constructor(entry, false) for an entry just listed as no folder: links
+    // it without asking the disk again, since add() checks the link anyway.
+    static std::shared_ptr<PluginItemFile> linkListedEntry(const platform::FolderItemPtr& entry);
+    // mData = the entry's URL path, its resolution remembered.
+    void link(const platform::FolderItemPtr& entry);
+
     // The entry mData last resolved to, so repeated lookups of the same link
     // skip decoding the URL and cost one stat.
     mutable QString mResolvedData;

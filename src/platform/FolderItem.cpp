@@ -13,6 +13,8 @@ FolderItem::~FolderItem() = default;
 
 bool FolderItem::Visible() const { return !Name().startsWith(QLatin1Char('.')); }
 bool FolderItem::Locked() const { return false; }
+bool FolderItem::IsFile() const { return Exists() && !Directory(); }
+FolderItemPtr FolderItem::Resolved() const { return GetFolderItem(URLPath()); }
 bool FolderItem::IsSymbolicLink() const { return false; }
 QString FolderItem::ShellPath() const { return shellQuote(NativePath()); }
 QString FolderItem::MacType() const { return {}; }

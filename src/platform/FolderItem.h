@@ -34,6 +34,8 @@ public:
 
     virtual bool Directory() const = 0;
     virtual bool Exists() const = 0;
+    // Exists and is not a folder, in one look at the disk.
+    virtual bool IsFile() const;
     virtual bool Visible() const;
     virtual bool Locked() const;
     virtual bool IsSymbolicLink() const;
@@ -44,6 +46,9 @@ public:
     virtual QString ShellPath() const;
     // A percent-encoded file URL; GetFolderItem turns it back into an entry.
     virtual QString URLPath() const = 0;
+    // What GetFolderItem(URLPath()) gives, without the round trip: the same
+    // path, links followed.
+    virtual FolderItemPtr Resolved() const;
 
     // Sets LastErrorCode: 0 on success (an existing folder counts as success).
     virtual void CreateAsFolder() = 0;
