@@ -161,7 +161,22 @@ PluginItemPtr PluginItemFolder::hasItem(const QString& name) const {
     return findName(name, key, qHash(key));
 }
 
+void PluginItemFolder::collectNameHashes(const PluginItem& node, std::unordered_set<size_t>& into) {
+    const PluginItemFolder* folder = node.asFolder();
+    if (!node.nameKey().isEmpty()) into.insert(node.nameHash());
+    else if (folder) into.insert(qHash(text::foldKey(folder->name())));
+    if (!folder) return;
+    for (const PluginItemPtr& child : folder->mItems) collectNameHashes(*child, into);
+}
+
 void PluginItemFolder::_scanDirectory(const FolderItemPtr& directory, bool stored) {
+    // The hashes of every name below this folder, kept up to date as the scan
+    // adds and merges: a directory whose name is not among them has nothing
+    // to merge into, and the deep search is skipped. Only the scan changes the
+    // tree meanwhile (its yields serve paint events, never edits).
+    std::unordered_set<size_t> below;
+    for (const PluginItemPtr& child : mItems) collectNameHashes(*child, below);
+
     const int n = directory->Count();
     for (int i = 1; i <= n; ++i) {
         const FolderItemPtr entry = directory->TrueItem(i);
@@ -169,22 +184,30 @@ void PluginItemFolder::_scanDirectory(const FolderItemPtr& directory, bool store
             yield();
             continue;
         }
+        PluginItemPtr added;
         if (entry->Directory()) {
             const QString entryName = entry->Name();
-            const PluginItemPtr found = hasItem(entryName);
+            const QString key = text::foldKey(entryName);
+            const size_t hash = qHash(key);
+            const PluginItemPtr found = below.count(hash) ? findName(entryName, key, hash) : nullptr;
             if (PluginItemFolder* folder = found ? found->asFolder() : nullptr) {
                 folder->_scanDirectory(entry, stored);
+                collectNameHashes(*found, below);
             } else if (text::contains(entryName, QStringLiteral(".bundle"))) {
-                add(PluginItemFile::create(entry, false));
+                added = PluginItemFile::create(entry, false);
             } else if (stored) {
                 auto folder = PluginItemFolder::create(entryName, true);
                 folder->_scanDirectory(entry, true);
-                add(folder);
+                added = folder;
             } else {
-                add(PluginItemFolder::create(entry, true, nullptr));
+                added = PluginItemFolder::create(entry, true, nullptr);
             }
         } else if (entry->Visible()) {
-            add(stored ? PluginItemFile::create(entry, true) : PluginItemFile::linkListedEntry(entry));
+            added = stored ? PluginItemFile::create(entry, true) : PluginItemFile::linkListedEntry(entry);
+        }
+        if (added) {
+            add(added);
+            collectNameHashes(*added, below);
         }
         yield();
     }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace zpc::model {
@@ -96,6 +97,8 @@ private:
     bool holds(const PluginItem* node) const;
     PluginItemPtr findUid(const QString& uid) const;
     PluginItemPtr findName(const QString& name, const QString& key, size_t hash) const;
+    // The name hashes of the node and of everything below it.
+    static void collectNameHashes(const PluginItem& node, std::unordered_set<size_t>& into);
 };
 
 }  // namespace zpc::model

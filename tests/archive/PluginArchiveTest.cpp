@@ -127,6 +127,8 @@ TEST(PluginArchive, AFolderIsMergedIntoTheStandardFolders) {
     dir.write("My.Plugin/Build Resources/Mac Cocoa/Foo.bundle/Contents/MacOS/Foo", "exe");
     dir.write("My.Plugin/Build Resources/Mac Cocoa/Foo.bundle/Contents/Info.plist", "plist");
     dir.write("My.Plugin/Windows/stray.dll", "s");
+    dir.write("My.Plugin/Build Resources/Windows/Extras/e.txt", "e");
+    dir.write("My.Plugin/extras/f.txt", "f");
     dir.write("My.Plugin/IDE Resources/Help/index.html", "h");
     dir.write("My.Plugin/readme.txt", "r");
 
@@ -136,6 +138,9 @@ TEST(PluginArchive, AFolderIsMergedIntoTheStandardFolders) {
                                 "  Mac Cocoa/\n"
                                 "    Foo\n"
                                 "  Windows/\n"
+                                "    Extras/\n"
+                                "      e.txt\n"
+                                "      f.txt\n"
                                 "    win.dll\n"
                                 "    stray.dll\n"
                                 "  Linux X86/\n"
