@@ -23,8 +23,7 @@ void print(const Figure& figure);
 double timeOnce(const std::function<void()>& op);
 
 // The best wall time of `runs` calls of op; prepare runs before each, untimed.
-double bestOf(int runs, const std::function<void()>& op,
-              const std::function<void()>& prepare = {});
+double bestOf(int runs, const std::function<void()>& op, const std::function<void()>& prepare = {});
 
 // Runs a command (standard output discarded) and answers its wall time.
 // Exits the benchmark when the command fails.

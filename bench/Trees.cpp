@@ -64,7 +64,7 @@ Tree makeTypical(const QString& parent, bool quick) {
     Tree tree;
     tree.root = parent + "/Typical Plugin";
     Writer w(0x7e57);
-    const qint64 unit = quick ? (1 << 16) : (1 << 20);  // 64 KB or 1 MB
+    const qint64 unit = quick ? (1 << 16) : (1 << 20);                    // 64 KB or 1 MB
     const int sizes[] = {20, 18, 16, 14, 12, 10, 20, 18, 16, 12, 10, 4};  // 170 units
     int n = 0;
     for (const char* platform : kPlatforms) {
@@ -98,11 +98,13 @@ Tree makeManySmall(const QString& parent, bool quick) {
         for (int i = 0; i < perPlatform; ++i)
             folders << tree.root + "/Build Resources/" + platform + QString("/lib%1").arg(i);
     for (int i = 0; i < helpFolders; ++i)
-        folders << tree.root + QString("/IDE Resources/Help/topic %1").arg(i, 3, 10, QLatin1Char('0'));
+        folders << tree.root +
+                       QString("/IDE Resources/Help/topic %1").arg(i, 3, 10, QLatin1Char('0'));
     mkdir(tree.root + "/IDE Resources/Controls Palette");
     for (int f = 0; f < folders.size(); ++f) {
         mkdir(folders[f]);
-        const int count = totalFiles / int(folders.size()) + (f < totalFiles % folders.size() ? 1 : 0);
+        const int count =
+            totalFiles / int(folders.size()) + (f < totalFiles % folders.size() ? 1 : 0);
         for (int i = 0; i < count; ++i)
             w.file(tree, folders[f] + QString("/item%1.dat").arg(i, 3, 10, QLatin1Char('0')),
                    w.between(1024, 16 * 1024));

@@ -103,7 +103,8 @@ void saveFigure(const QString& name, const Tree& tree, const QString& work, int 
         removeTree(oursDir);
         makeDir(oursDir);
         return timeOnce([&] {
-            if (!plugin->saveAsFolder(platform::folderItemForPath(oursDir))) fail(name + ": save failed");
+            if (!plugin->saveAsFolder(platform::folderItemForPath(oursDir)))
+                fail(name + ": save failed");
         });
     };
     auto ref = [&] {
@@ -167,26 +168,33 @@ int main(int argc, char** argv) {
 
     if (wanted("read_many_small")) readFigure("read_many_small", many, runs);
     if (wanted("read_typical")) readFigure("read_typical", typical, runs);
-    if (wanted("save_folder_typical")) saveFigure("save_folder_typical", typical, work, quick ? 2 : 3);
+    if (wanted("save_folder_typical"))
+        saveFigure("save_folder_typical", typical, work, quick ? 2 : 3);
     if (wanted("save_folder_many_small"))
         saveFigure("save_folder_many_small", many, work, quick ? 2 : 3);
 
     if (wanted("yield_read_many_small")) {
-        yieldFigure("yield_read_many_small", [&] {
-            std::shared_ptr<PluginArchive> plugin;
-            return timeOnce([&] { plugin = readPlugin(many.root); });
-        }, runs);
+        yieldFigure(
+            "yield_read_many_small",
+            [&] {
+                std::shared_ptr<PluginArchive> plugin;
+                return timeOnce([&] { plugin = readPlugin(many.root); });
+            },
+            runs);
     }
     // The large tree: saving many small files varies too much from run to run
     // to show a difference of a few percent.
     if (wanted("yield_save_typical")) {
         auto plugin = readPlugin(typical.root);
         const QString out = work + "/out-yield";
-        yieldFigure("yield_save_typical", [&] {
-            removeTree(out);
-            makeDir(out);
-            return timeOnce([&] { plugin->saveAsFolder(platform::folderItemForPath(out)); });
-        }, runs);
+        yieldFigure(
+            "yield_save_typical",
+            [&] {
+                removeTree(out);
+                makeDir(out);
+                return timeOnce([&] { plugin->saveAsFolder(platform::folderItemForPath(out)); });
+            },
+            runs);
         removeTree(out);
     }
 

@@ -100,12 +100,9 @@ QStringList PluginArchive::defaultTopHierarchyPluginItemsName() {
 }
 
 QStringList PluginArchive::defaultBuildResourcesFoldersListName() {
-    return {QStringLiteral("Mac Classic"),
-            QStringLiteral("Mac Carbon"),
-            QStringLiteral("Mac Carbon Mach-O"),
-            QStringLiteral("Mac Carbon Mach-O Universal"),
-            QStringLiteral("Mac Cocoa"),
-            QStringLiteral("Windows"),
+    return {QStringLiteral("Mac Classic"),       QStringLiteral("Mac Carbon"),
+            QStringLiteral("Mac Carbon Mach-O"), QStringLiteral("Mac Carbon Mach-O Universal"),
+            QStringLiteral("Mac Cocoa"),         QStringLiteral("Windows"),
             QStringLiteral("Linux X86")};
 }
 
@@ -118,7 +115,11 @@ QStringList PluginArchive::defaultIDEResourcesFoldersListName() {
     return {QStringLiteral("Controls Palette"), QStringLiteral("Help")};
 }
 
-QString PluginArchive::fileExtension() { return QStringLiteral("kvx"); }
-QString PluginArchive::zanthFileExtension() { return model::zanthPackageExtension(); }
+QString PluginArchive::fileExtension() {
+    return QStringLiteral("kvx");
+}
+QString PluginArchive::zanthFileExtension() {
+    return model::zanthPackageExtension();
+}
 
 }  // namespace zpc::archive

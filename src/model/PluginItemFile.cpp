@@ -79,7 +79,9 @@ bool PluginItemFile::isValid() const {
     return !name().isEmpty() && (!mRawData.isEmpty() || dataSource() != nullptr);
 }
 
-int PluginItemFile::count() const { return (!mRawData.isEmpty() || dataSource()) ? 1 : 0; }
+int PluginItemFile::count() const {
+    return (!mRawData.isEmpty() || dataSource()) ? 1 : 0;
+}
 
 FolderItemPtr PluginItemFile::dataSource() const {
     if (mData.isEmpty()) return nullptr;
@@ -110,7 +112,9 @@ void PluginItemFile::setDataSource(const FolderItemPtr& value) {
     if (name().isEmpty()) setName(value->Name());
 }
 
-PicturePtr PluginItemFile::icon() const { return pictures::fileicon(); }
+PicturePtr PluginItemFile::icon() const {
+    return pictures::fileicon();
+}
 
 bool PluginItemFile::store(const FolderItemPtr& destination) {
     if (!destination || !destination->Exists() || !isValid()) return false;

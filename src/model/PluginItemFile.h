@@ -16,7 +16,8 @@ class PluginItemFile : public PluginItem {
 public:
     // Constructor(source, stored): a bundle directory, or a file linked (stored
     // false) or copied into memory (stored true).
-    static std::shared_ptr<PluginItemFile> create(const platform::FolderItemPtr& source, bool stored);
+    static std::shared_ptr<PluginItemFile> create(const platform::FolderItemPtr& source,
+                                                  bool stored);
     // The named constructor: a node without contents yet (project files).
     static std::shared_ptr<PluginItemFile> create(const QString& name, bool mutableName);
 

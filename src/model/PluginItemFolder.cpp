@@ -18,9 +18,8 @@ namespace {
 
 void checkIndex(int index, size_t count) {
     if (index < 0 || size_t(index) >= count)
-        throw OutOfBoundsException(QStringLiteral("Index %1 out of bounds (count %2)")
-                                       .arg(index)
-                                       .arg(qulonglong(count)));
+        throw OutOfBoundsException(
+            QStringLiteral("Index %1 out of bounds (count %2)").arg(index).arg(qulonglong(count)));
 }
 
 void reportStoreFailure(const QString& name) {
@@ -51,9 +50,15 @@ void PluginItemFolder::constructFromSource(const FolderItemPtr& source, bool mut
     mMutableName = mutableName;
 }
 
-int PluginItemFolder::count() const { return int(mItems.size()); }
-FolderItemPtr PluginItemFolder::dataSource() const { return mDataSource; }
-PicturePtr PluginItemFolder::icon() const { return pictures::foldericon(); }
+int PluginItemFolder::count() const {
+    return int(mItems.size());
+}
+FolderItemPtr PluginItemFolder::dataSource() const {
+    return mDataSource;
+}
+PicturePtr PluginItemFolder::icon() const {
+    return pictures::foldericon();
+}
 
 bool PluginItemFolder::holds(const PluginItem* node) const {
     for (const PluginItemPtr& child : mItems) {
@@ -163,8 +168,10 @@ PluginItemPtr PluginItemFolder::hasItem(const QString& name) const {
 
 void PluginItemFolder::collectNameHashes(const PluginItem& node, std::unordered_set<size_t>& into) {
     const PluginItemFolder* folder = node.asFolder();
-    if (!node.nameKey().isEmpty()) into.insert(node.nameHash());
-    else if (folder) into.insert(qHash(text::foldKey(folder->name())));
+    if (!node.nameKey().isEmpty())
+        into.insert(node.nameHash());
+    else if (folder)
+        into.insert(qHash(text::foldKey(folder->name())));
     if (!folder) return;
     for (const PluginItemPtr& child : folder->mItems) collectNameHashes(*child, into);
 }
@@ -189,7 +196,8 @@ void PluginItemFolder::_scanDirectory(const FolderItemPtr& directory, bool store
             const QString entryName = entry->Name();
             const QString key = text::foldKey(entryName);
             const size_t hash = qHash(key);
-            const PluginItemPtr found = below.count(hash) ? findName(entryName, key, hash) : nullptr;
+            const PluginItemPtr found =
+                below.count(hash) ? findName(entryName, key, hash) : nullptr;
             if (PluginItemFolder* folder = found ? found->asFolder() : nullptr) {
                 folder->_scanDirectory(entry, stored);
                 collectNameHashes(*found, below);
@@ -203,7 +211,8 @@ void PluginItemFolder::_scanDirectory(const FolderItemPtr& directory, bool store
                 added = PluginItemFolder::create(entry, true, nullptr);
             }
         } else if (entry->Visible()) {
-            added = stored ? PluginItemFile::create(entry, true) : PluginItemFile::linkListedEntry(entry);
+            added = stored ? PluginItemFile::create(entry, true)
+                           : PluginItemFile::linkListedEntry(entry);
         }
         if (added) {
             add(added);

@@ -16,7 +16,9 @@ using DecompressDelegate = std::function<platform::FolderItemPtr(
     const platform::FolderItemPtr& package, const platform::FolderItemPtr& extractionFolder)>;
 
 // The extension of a zipped package (the archive publishes it too).
-inline QString zanthPackageExtension() { return QStringLiteral("zanth_plugin"); }
+inline QString zanthPackageExtension() {
+    return QStringLiteral("zanth_plugin");
+}
 
 // A folder of a plugin tree: an ordered list of children that it owns. It is
 // built by name or read from a source (a directory, a package, a project

@@ -3,10 +3,10 @@
 #include "platform/BundlePictures.h"
 #include "support/TestSupport.h"
 
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <csignal>
-#include <sys/resource.h>
 
 using namespace zpc::archive;
 using namespace zpc::model;
@@ -27,26 +27,28 @@ QString outline(const PluginItemPtr& node, int depth = 0) {
     return out;
 }
 
-const char kModernTree[] = "Build Resources/\n"
-                           "  Mac Carbon Mach-O Universal/\n"
-                           "  Mac Cocoa/\n"
-                           "  Windows/\n"
-                           "  Linux X86/\n"
-                           "IDE Resources/\n"
-                           "  Controls Palette/\n"
-                           "  Help/\n";
+const char kModernTree[] =
+    "Build Resources/\n"
+    "  Mac Carbon Mach-O Universal/\n"
+    "  Mac Cocoa/\n"
+    "  Windows/\n"
+    "  Linux X86/\n"
+    "IDE Resources/\n"
+    "  Controls Palette/\n"
+    "  Help/\n";
 
-const char kClassicTree[] = "Build Resources/\n"
-                            "  Mac Classic/\n"
-                            "  Mac Carbon/\n"
-                            "  Mac Carbon Mach-O/\n"
-                            "  Mac Carbon Mach-O Universal/\n"
-                            "  Mac Cocoa/\n"
-                            "  Windows/\n"
-                            "  Linux X86/\n"
-                            "IDE Resources/\n"
-                            "  Controls Palette/\n"
-                            "  Help/\n";
+const char kClassicTree[] =
+    "Build Resources/\n"
+    "  Mac Classic/\n"
+    "  Mac Carbon/\n"
+    "  Mac Carbon Mach-O/\n"
+    "  Mac Carbon Mach-O Universal/\n"
+    "  Mac Cocoa/\n"
+    "  Windows/\n"
+    "  Linux X86/\n"
+    "IDE Resources/\n"
+    "  Controls Palette/\n"
+    "  Help/\n";
 
 // Every standard folder of the modern set, so a saved copy adds none.
 void writeStandardFolders(const TempDir& dir, const QString& plugin) {
@@ -86,7 +88,8 @@ TEST(PluginArchive, NewArchivesHoldTheStandardFolders) {
     EXPECT_EQ(PluginArchive::zanthFileExtension(), "zanth_plugin");
     QStringList top = PluginArchive::defaultTopHierarchyPluginItemsName();
     top.clear();
-    EXPECT_EQ(PluginArchive::defaultTopHierarchyPluginItemsName().size(), 2) << "a fresh list each call";
+    EXPECT_EQ(PluginArchive::defaultTopHierarchyPluginItemsName().size(), 2)
+        << "a fresh list each call";
 }
 
 TEST(PluginArchive, NameRules) {
@@ -94,8 +97,9 @@ TEST(PluginArchive, NameRules) {
         const char* written;
         const char* stored;
     };
-    for (const Case& c : {Case{"Plugin.kvx", "Plugin"}, Case{"My.Plugin.v2", "My"},
-                          Case{"Plain", "Plain"}, Case{".hidden", "Untitled"}, Case{"", "Before"}}) {
+    for (const Case& c :
+         {Case{"Plugin.kvx", "Plugin"}, Case{"My.Plugin.v2", "My"}, Case{"Plain", "Plain"},
+          Case{".hidden", "Untitled"}, Case{"", "Before"}}) {
         auto archive = PluginArchive::create(false);
         archive->setName("Before");
         archive->setName(c.written);
@@ -133,24 +137,25 @@ TEST(PluginArchive, AFolderIsMergedIntoTheStandardFolders) {
     dir.write("My.Plugin/readme.txt", "r");
 
     auto archive = PluginArchive::create(dir.item("My.Plugin"), false, nullptr);
-    EXPECT_EQ(outline(archive), "Build Resources/\n"
-                                "  Mac Carbon Mach-O Universal/\n"
-                                "  Mac Cocoa/\n"
-                                "    Foo\n"
-                                "  Windows/\n"
-                                "    Extras/\n"
-                                "      e.txt\n"
-                                "      f.txt\n"
-                                "    win.dll\n"
-                                "    stray.dll\n"
-                                "  Linux X86/\n"
-                                "  Mac OS X PPC/\n"
-                                "    ppc\n"
-                                "IDE Resources/\n"
-                                "  Controls Palette/\n"
-                                "  Help/\n"
-                                "    index.html\n"
-                                "readme.txt\n");
+    EXPECT_EQ(outline(archive),
+              "Build Resources/\n"
+              "  Mac Carbon Mach-O Universal/\n"
+              "  Mac Cocoa/\n"
+              "    Foo\n"
+              "  Windows/\n"
+              "    Extras/\n"
+              "      e.txt\n"
+              "      f.txt\n"
+              "    win.dll\n"
+              "    stray.dll\n"
+              "  Linux X86/\n"
+              "  Mac OS X PPC/\n"
+              "    ppc\n"
+              "IDE Resources/\n"
+              "  Controls Palette/\n"
+              "  Help/\n"
+              "    index.html\n"
+              "readme.txt\n");
     EXPECT_EQ(archive->name(), "My");
     EXPECT_EQ(archive->dataSource()->NativePath(), dir.path("My.Plugin"));
     EXPECT_FALSE(archive->mutableName());
@@ -195,22 +200,25 @@ TEST(PluginArchive, RevertReadsTheFolderAgain) {
     dir.write("P/Build Resources/Windows/a.dll", "a");
     dir.write("P/IDE Resources/Help/old.html", "o");
     auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
-    archive->hasItem(QStringLiteral("Help"))->asFolder()->add(PluginItemFolder::create(QStringLiteral("by hand"), true));
+    archive->hasItem(QStringLiteral("Help"))
+        ->asFolder()
+        ->add(PluginItemFolder::create(QStringLiteral("by hand"), true));
     QFile::remove(dir.path("P/IDE Resources/Help/old.html"));
     dir.write("P/IDE Resources/Help/new.html", "n");
     dir.write("P/Build Resources/Linux X86/b.so", "b");
     archive->revert();
-    EXPECT_EQ(outline(archive), "Build Resources/\n"
-                                "  Mac Carbon Mach-O Universal/\n"
-                                "  Mac Cocoa/\n"
-                                "  Windows/\n"
-                                "    a.dll\n"
-                                "  Linux X86/\n"
-                                "    b.so\n"
-                                "IDE Resources/\n"
-                                "  Controls Palette/\n"
-                                "  Help/\n"
-                                "    new.html\n");
+    EXPECT_EQ(outline(archive),
+              "Build Resources/\n"
+              "  Mac Carbon Mach-O Universal/\n"
+              "  Mac Cocoa/\n"
+              "  Windows/\n"
+              "    a.dll\n"
+              "  Linux X86/\n"
+              "    b.so\n"
+              "IDE Resources/\n"
+              "  Controls Palette/\n"
+              "  Help/\n"
+              "    new.html\n");
     EXPECT_EQ(archive->name(), "P");
 }
 
@@ -231,17 +239,18 @@ TEST(PluginArchive, NeverHoldsItself) {
 class PluginArchiveSave : public ScriptedUITest {};
 
 TEST_F(PluginArchiveSave, RoundTripWithHostileNames) {
-    const QStringList names = {
-        "with blank",      "it's \"quoted\"", "$HOME $(touch pwned) `id`", "Ünïcødé 日本語",
-        "back\\slash;|&", "*?[glob]",        "line\nbreak",               "-leading dash",
-        "%41 percent"};
+    const QStringList names = {"with blank",     "it's \"quoted\"", "$HOME $(touch pwned) `id`",
+                               "Ünïcødé 日本語", "back\\slash;|&",  "*?[glob]",
+                               "line\nbreak",    "-leading dash",   "%41 percent"};
     TempDir dir;
     const QString plugin = "Plug 'in' $x";
     writeStandardFolders(dir, plugin);
     int seed = 0;
     for (const QString& n : names) {
-        dir.write(plugin + "/Build Resources/Windows/" + n + ".dll", bytesOf(1000 + seed * 3000, seed));
-        dir.write(plugin + "/IDE Resources/Help/" + n + "/" + n + ".html", bytesOf(seed * 17, seed + 1));
+        dir.write(plugin + "/Build Resources/Windows/" + n + ".dll",
+                  bytesOf(1000 + seed * 3000, seed));
+        dir.write(plugin + "/IDE Resources/Help/" + n + "/" + n + ".html",
+                  bytesOf(seed * 17, seed + 1));
         ++seed;
     }
     dir.write(plugin + "/Build Resources/Linux X86/big.so", bytesOf(300000, 99));
@@ -300,7 +309,8 @@ TEST_F(PluginArchiveSave, NothingToSaveOrNowhereToSaveIt) {
 
     EXPECT_TRUE(PluginArchive::create(false)->saveAsFolder(dir.item()));
     QMap<QString, QByteArray> expected{{"file", "x"}, {"Untitled", "<dir>"}};
-    for (const QString& top : PluginArchive::defaultTopHierarchyPluginItemsName()) expected["Untitled/" + top] = "<dir>";
+    for (const QString& top : PluginArchive::defaultTopHierarchyPluginItemsName())
+        expected["Untitled/" + top] = "<dir>";
     for (const QString& sub : PluginArchive::modernBuildResourcesFoldersListName())
         expected["Untitled/Build Resources/" + sub] = "<dir>";
     for (const QString& sub : PluginArchive::defaultIDEResourcesFoldersListName())

@@ -2,9 +2,9 @@
 #include "platform/BundlePictures.h"
 #include "support/TestSupport.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
-#include <unistd.h>
 
 using namespace zpc::model;
 using namespace zpc::platform;
@@ -133,7 +133,8 @@ TEST(PluginItemFile, BundlesAreTheirExecutable) {
     dir.mkdir("out");
     auto node = PluginItemFile::create(dir.item("Foo.bundle"), false);
     EXPECT_TRUE(node->store(dir.item("out")));
-    EXPECT_EQ(zpc::test::snapshotTree(dir.path("out")), (QMap<QString, QByteArray>{{"Foo", "binary"}}));
+    EXPECT_EQ(zpc::test::snapshotTree(dir.path("out")),
+              (QMap<QString, QByteArray>{{"Foo", "binary"}}));
 }
 
 TEST(PluginItemFile, StoreCopiesEveryByteWhateverTheSize) {

@@ -65,7 +65,8 @@ TEST(PluginItemFolder, ListOperations) {
     root->add(b);
     root->add(nullptr);
     root->add(folder(""));
-    EXPECT_EQ(names(root), QStringList({"a", "b", "b"})) << "duplicates are kept, invalid nodes not";
+    EXPECT_EQ(names(root), QStringList({"a", "b", "b"}))
+        << "duplicates are kept, invalid nodes not";
     EXPECT_EQ(b->owner(), root);
     EXPECT_EQ(x->identation(), 2);
 
@@ -111,9 +112,11 @@ TEST(PluginItemFolder, NameSearchIsDeepPreOrderAndIgnoresCase) {
     auto direct = folder("help");
     root->add(first);
     root->add(direct);
-    EXPECT_EQ(root->hasItem(QStringLiteral("HELP")), nested) << "a grandchild of an earlier branch wins";
+    EXPECT_EQ(root->hasItem(QStringLiteral("HELP")), nested)
+        << "a grandchild of an earlier branch wins";
     EXPECT_EQ(root->hasItem(QStringLiteral("First")), first);
-    EXPECT_EQ(root->hasItem(QStringLiteral("root")), nullptr) << "the folder itself is not compared";
+    EXPECT_EQ(root->hasItem(QStringLiteral("root")), nullptr)
+        << "the folder itself is not compared";
     EXPECT_EQ(root->hasItem(QString()), nullptr);
     EXPECT_EQ(root->hasItem(QStringLiteral("Straße")), nullptr);
     auto strasse = folder("STRASSE");
@@ -164,24 +167,26 @@ TEST(PluginItemFolder, ReadsADirectory) {
     EXPECT_EQ(plugin->name(), "plugin");
     EXPECT_FALSE(plugin->mutableName());
     EXPECT_EQ(plugin->dataSource()->NativePath(), dir.path("plugin"));
-    EXPECT_EQ(outline(plugin), ".hidden dir/\n"
-                               "  visible.txt\n"
-                               "a/\n"
-                               "  x/\n"
-                               "    one\n"
-                               "    two\n"
-                               "  y\n"
-                               "Lib\n"
-                               "Odd\n"
-                               "Y/\n"
-                               "  three\n")
+    EXPECT_EQ(outline(plugin),
+              ".hidden dir/\n"
+              "  visible.txt\n"
+              "a/\n"
+              "  x/\n"
+              "    one\n"
+              "    two\n"
+              "  y\n"
+              "Lib\n"
+              "Odd\n"
+              "Y/\n"
+              "  three\n")
         << "x merges into a/x; Y finds the file a/y and gets a folder of its own";
 
     auto a = plugin->hasItem(QStringLiteral("a"));
     auto ax = plugin->hasItem(QStringLiteral("x"));
     EXPECT_EQ(a->dataSource()->NativePath(), dir.path("plugin/a"));
     EXPECT_TRUE(a->mutableName());
-    EXPECT_EQ(ax->dataSource()->NativePath(), dir.path("plugin/a/x")) << "a merged folder keeps its source";
+    EXPECT_EQ(ax->dataSource()->NativePath(), dir.path("plugin/a/x"))
+        << "a merged folder keeps its source";
     EXPECT_EQ(ax->owner(), a);
     EXPECT_EQ(plugin->hasItem(QStringLiteral("two"))->dataSource()->NativePath(),
               dir.path("plugin/x/two"));
@@ -202,20 +207,30 @@ TEST(PluginItemFolder, ScanMergesIntoExistingFoldersAtAnyDepth) {
         root->add(folder("m.bundle"));
         root->_scanDirectory(dir.item("disk"), stored);
         const QString star = stored ? "*" : "";
-        EXPECT_EQ(outline(root), "Build Resources/\n"
-                                 "  Windows/\n"
-                                 "    w.dll" + star + "\n"
-                                 "m.bundle/\n"
-                                 "  inside" + star + "\n"
-                                 "new/\n"
-                                 "  n.txt" + star + "\n"
-                                 "top.txt" + star + "\n")
+        EXPECT_EQ(outline(root),
+                  "Build Resources/\n"
+                  "  Windows/\n"
+                  "    w.dll" +
+                      star +
+                      "\n"
+                      "m.bundle/\n"
+                      "  inside" +
+                      star +
+                      "\n"
+                      "new/\n"
+                      "  n.txt" +
+                      star +
+                      "\n"
+                      "top.txt" +
+                      star + "\n")
             << stored;
         auto created = root->hasItem(QStringLiteral("new"));
-        EXPECT_EQ(created->dataSource() != nullptr, !stored) << "folders made by name have no source";
+        EXPECT_EQ(created->dataSource() != nullptr, !stored)
+            << "folders made by name have no source";
         EXPECT_TRUE(created->mutableName());
         EXPECT_FALSE(root->hasItem(QStringLiteral("Windows"))->mutableName());
-        auto file = std::static_pointer_cast<PluginItemFile>(root->hasItem(QStringLiteral("w.dll")));
+        auto file =
+            std::static_pointer_cast<PluginItemFile>(root->hasItem(QStringLiteral("w.dll")));
         EXPECT_EQ(file->rawData(), stored ? "w" : "");
     }
 }
@@ -257,15 +272,16 @@ TEST_F(PluginItemFolderStore, AFailureIsReportedAtEveryLevelAndStopsTheFolder) {
     dir.write("src/after", "a");
     auto root = folder("root");
     auto sub = folder("sub \"quoted\"");
-    for (const char* n : {"good", "gone", "after"}) sub->add(PluginItemFile::create(dir.item(QString("src/") + n), false));
+    for (const char* n : {"good", "gone", "after"})
+        sub->add(PluginItemFile::create(dir.item(QString("src/") + n), false));
     root->add(sub);
     root->add(PluginItemFile::create(dir.item("src/after"), false));
     ASSERT_TRUE(QFile::remove(dir.path("src/gone")));
     dir.mkdir("out");
 
     EXPECT_FALSE(root->store(dir.item("out")));
-    EXPECT_EQ(ui->messages(), QStringList({"Can't store file \"gone\"",
-                                           "Can't store file \"sub \"quoted\"\""}));
+    EXPECT_EQ(ui->messages(),
+              QStringList({"Can't store file \"gone\"", "Can't store file \"sub \"quoted\"\""}));
     EXPECT_EQ(zpc::test::snapshotTree(dir.path("out")),
               (QMap<QString, QByteArray>{{"root", "<dir>"},
                                          {"root/sub \"quoted\"", "<dir>"},
@@ -275,7 +291,8 @@ TEST_F(PluginItemFolderStore, AFailureIsReportedAtEveryLevelAndStopsTheFolder) {
     dir.write("out/blocked", "a file where the folder goes");
     EXPECT_FALSE(folder("blocked")->store(dir.item("out")));
     EXPECT_FALSE(folder("a/b")->store(dir.item("out")));
-    EXPECT_EQ(ui->messages(), QStringList({"Can't store file \"blocked\"", "Can't store file \"a/b\""}));
+    EXPECT_EQ(ui->messages(),
+              QStringList({"Can't store file \"blocked\"", "Can't store file \"a/b\""}));
 }
 
 TEST(PluginItemFolder, RevertReadsTheSourceAgain) {
