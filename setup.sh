@@ -77,6 +77,8 @@ case "$command" in
         LSAN_OPTIONS="suppressions=$ROOT/tests/lsan.supp:print_suppressions=0" \
         UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
             run_tests "$ROOT/build-asan"
+        log "benchmarks, small trees"
+        "$ROOT/bench/run" --quick
         log "all tests passed"
         ;;
     *)

@@ -3,6 +3,8 @@
 #include "platform/Exceptions.h"
 #include "platform/Numbers.h"
 
+#include <QHash>
+
 namespace zpc::model {
 
 using namespace zpc::platform;
@@ -32,17 +34,39 @@ void PluginItem::constructNamed(const QString& name, bool mutableName) {
     mMutableName = mutableName;
 }
 
+namespace {
+// The number format "000000": at least six digits, leading zeros added.
+char* appendSixDigits(char* out, unsigned long long value) {
+    char digits[20];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int pad = n; pad < 6; ++pad) *out++ = '0';
+    while (n > 0) *out++ = digits[--n];
+    return out;
+}
+}  // namespace
+
 void PluginItem::_init() {
+    // Two draws and the microsecond counter, joined by dots.
     Random random;
-    const QString first = Format(random.InRange(1, 100000), QStringLiteral("000000"));
-    const QString second = Format(random.InRange(1, 100000), QStringLiteral("000000"));
-    mUID = first + QLatin1Char('.') + second + QLatin1Char('.') +
-           Format(Microseconds(), QStringLiteral("000000"));
+    const auto first = static_cast<unsigned long long>(random.InRange(1, 100000));
+    const auto second = static_cast<unsigned long long>(random.InRange(1, 100000));
+    char text[64];
+    char* end = appendSixDigits(text, first);
+    *end++ = '.';
+    end = appendSixDigits(end, second);
+    *end++ = '.';
+    end = appendSixDigits(end, static_cast<unsigned long long>(Microseconds()));
+    mUID = QString::fromLatin1(text, end - text);
 }
 
 void PluginItem::assignName(const QString& value) {
     mName = value;
     mNameKey = value.toCaseFolded();
+    mNameHash = qHash(mNameKey);
 }
 
 QString PluginItem::name() const { return mName; }

@@ -32,7 +32,12 @@ std::unique_ptr<BinaryStream> BinaryStream::onBytes(QByteArray bytes) {
 FileBinaryStream::FileBinaryStream(int fd, bool writing) : mFd(fd), mWriting(writing) {
     struct stat st {};
     if (fstat(mFd, &st) == 0) mSize = st.st_size;
-    if (mWriting) mSize = 0;
+    if (mWriting) {
+        mSize = 0;
+        mBuffer.reserve(kBufferSize);
+    } else {
+        ::posix_fadvise(mFd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
 }
 
 FileBinaryStream::~FileBinaryStream() { Close(); }
@@ -97,12 +102,13 @@ bool FileBinaryStream::flushWrites() {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             mError = true;
-            mBuffer.clear();
+            mBuffer.resize(0);
             return false;
         }
         done += n;
     }
-    mBuffer.clear();
+    // Emptied, not released: the next writes fill the same memory.
+    mBuffer.resize(0);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -22,7 +23,26 @@ namespace {
 
 // Makes a path absolute and resolves ".", ".." and repeated slashes on the
 // bytes themselves, so names that are not valid UTF-8 survive.
+// True when no piece of an absolute path is empty, "." or "..", so cleaning
+// would give it back unchanged (the usual case: listings and children).
+bool isCleanAbsolute(const QByteArray& path) {
+    const int n = int(path.size());
+    if (n == 0 || path[0] != '/') return false;
+    if (n == 1) return true;
+    if (path[n - 1] == '/') return false;
+    int start = 1;  // first byte of the current piece
+    for (int i = 1; i <= n; ++i) {
+        if (i < n && path[i] != '/') continue;
+        const int len = i - start;
+        if (len == 0) return false;
+        if (path[start] == '.' && (len == 1 || (len == 2 && path[start + 1] == '.'))) return false;
+        start = i + 1;
+    }
+    return true;
+}
+
 QByteArray cleanAbsolute(QByteArray path) {
+    if (isCleanAbsolute(path)) return path;
     if (!path.startsWith('/')) {
         QByteArray cwd = QFile::encodeName(QDir::currentPath());
         path = cwd + '/' + path;
@@ -96,31 +116,30 @@ QByteArray fourCharCode(const QString& code) {
 }  // namespace
 
 DiskFolderItem::DiskFolderItem(const QString& path, bool noFollow)
-    : mEncoded(cleanAbsolute(QFile::encodeName(path))), mNoFollow(noFollow) {
-    mPath = QFile::decodeName(mEncoded);
-}
+    : mEncoded(cleanAbsolute(QFile::encodeName(path))), mNoFollow(noFollow) {}
 
 std::shared_ptr<DiskFolderItem> DiskFolderItem::fromBytes(const QByteArray& path, bool noFollow) {
-    auto item = std::shared_ptr<DiskFolderItem>(new DiskFolderItem());
+    auto item = std::make_shared<DiskFolderItem>(Token());
     item->mEncoded = cleanAbsolute(path);
-    item->mPath = QFile::decodeName(item->mEncoded);
     item->mNoFollow = noFollow;
     return item;
 }
 
 FolderItemPtr DiskFolderItem::invalid(const QByteArray& parentPath, const QString& name) {
-    auto item = std::shared_ptr<DiskFolderItem>(new DiskFolderItem());
+    auto item = std::make_shared<DiskFolderItem>(Token());
     item->mInvalid = true;
     item->mInvalidName = name;
     item->mEncoded = parentPath;
-    item->mPath = QFile::decodeName(parentPath);
     return item;
 }
 
 QString DiskFolderItem::Name() const {
     if (mInvalid) return mInvalidName;
-    if (mEncoded == "/") return mPath;
-    return QFile::decodeName(mEncoded.mid(mEncoded.lastIndexOf('/') + 1));
+    if (mEncoded == "/") return QStringLiteral("/");
+    // Decoded once: a scan asks an entry for its name several times.
+    if (mName.isNull())
+        mName = QString::fromLocal8Bit(QByteArrayView(mEncoded).sliced(mEncoded.lastIndexOf('/') + 1));
+    return mName;
 }
 
 FolderItemPtr DiskFolderItem::Parent() const {
@@ -130,11 +149,18 @@ FolderItemPtr DiskFolderItem::Parent() const {
     return fromBytes(slash <= 0 ? QByteArray("/") : mEncoded.left(slash));
 }
 
+QByteArray DiskFolderItem::childPath(const QByteArray& name) const {
+    QByteArray path;
+    path.reserve(mEncoded.size() + 1 + name.size());
+    path += mEncoded;
+    if (!path.endsWith('/')) path += '/';
+    path += name;
+    return path;
+}
+
 FolderItemPtr DiskFolderItem::Child(const QString& name) const {
     if (mInvalid || !isValidEntryName(name)) return invalid(mEncoded, name);
-    QByteArray p = mEncoded;
-    if (!p.endsWith('/')) p += '/';
-    return fromBytes(p + QFile::encodeName(name));
+    return fromBytes(childPath(QFile::encodeName(name)));
 }
 
 int DiskFolderItem::Count() const {
@@ -164,17 +190,13 @@ int DiskFolderItem::Count() const {
 FolderItemPtr DiskFolderItem::Item(int index) const {
     if (!mListed) Count();
     if (index < 1 || index > int(mListing.size())) return nullptr;
-    QByteArray p = mEncoded;
-    if (!p.endsWith('/')) p += '/';
-    return fromBytes(p + mListing[size_t(index - 1)]);
+    return fromBytes(childPath(mListing[size_t(index - 1)]));
 }
 
 FolderItemPtr DiskFolderItem::TrueItem(int index) const {
     if (!mListed) Count();
     if (index < 1 || index > int(mListing.size())) return nullptr;
-    QByteArray p = mEncoded;
-    if (!p.endsWith('/')) p += '/';
-    return fromBytes(p + mListing[size_t(index - 1)], true);
+    return fromBytes(childPath(mListing[size_t(index - 1)]), true);
 }
 
 bool DiskFolderItem::statEntry(struct stat& st) const {
@@ -191,6 +213,11 @@ bool DiskFolderItem::Directory() const {
 bool DiskFolderItem::Exists() const {
     struct stat st {};
     return statEntry(st);
+}
+
+bool DiskFolderItem::IsFile() const {
+    struct stat st {};
+    return statEntry(st) && !S_ISDIR(st.st_mode);
 }
 
 bool DiskFolderItem::IsSymbolicLink() const {
@@ -217,13 +244,20 @@ qint64 DiskFolderItem::Length() const {
 }
 
 QString DiskFolderItem::NativePath() const {
+    // Decoded on first use: most entries of a scan never show their path.
+    if (mPath.isNull()) mPath = QFile::decodeName(mEncoded);
     if (mInvalid) return (mPath == QLatin1String("/") ? mPath : mPath + QLatin1Char('/')) + mInvalidName;
     return mPath;
 }
 
 QString DiskFolderItem::URLPath() const {
     if (mInvalid) return QStringLiteral("file://") + encodeUrlPath(mEncoded + '/' + QFile::encodeName(mInvalidName));
-    return QStringLiteral("file://") + encodeUrlPath(mEncoded);
+    return encodeUrlPath(mEncoded, "file://");
+}
+
+FolderItemPtr DiskFolderItem::Resolved() const {
+    if (mInvalid) return GetFolderItem(URLPath());
+    return fromBytes(mEncoded);
 }
 
 void DiskFolderItem::CreateAsFolder() {
@@ -240,6 +274,21 @@ void DiskFolderItem::CreateAsFolder() {
     mLastErrorCode = (err == EEXIST && ::stat(mEncoded.constData(), &st) == 0 && S_ISDIR(st.st_mode))
                          ? 0
                          : err;
+}
+
+bool DiskFolderItem::Delete() {
+    if (mInvalid) {
+        mLastErrorCode = EINVAL;
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(mEncoded.constData(), &st) != 0) {
+        mLastErrorCode = errno;
+        return false;
+    }
+    const int rc = S_ISDIR(st.st_mode) ? ::rmdir(mEncoded.constData()) : ::unlink(mEncoded.constData());
+    mLastErrorCode = rc == 0 ? 0 : errno;
+    return rc == 0;
 }
 
 QString DiskFolderItem::finderCode(int offset) const {
@@ -348,48 +397,62 @@ std::shared_ptr<VirtualVolume> DiskFolderItem::OpenAsVirtualVolume() const {
     return VirtualVolume::open(mEncoded);
 }
 
-QString encodeUrlPath(const QByteArray& path) {
+QString encodeUrlPath(const QByteArray& path, const char* prefix) {
     static const char hex[] = "0123456789ABCDEF";
-    QString out;
-    out.reserve(path.size() + 16);
+    // Built as ASCII bytes and converted once: every URL holds only ASCII.
+    const size_t prefixLength = std::strlen(prefix);
+    QByteArray out;
+    out.resize(qsizetype(prefixLength) + path.size() * 3);
+    char* o = out.data();
+    std::memcpy(o, prefix, prefixLength);
+    o += prefixLength;
     for (char ch : path) {
         const unsigned char c = static_cast<unsigned char>(ch);
         const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
                           (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
                           c == '~' || c == '/';
         if (keep) {
-            out += QLatin1Char(char(c));
+            *o++ = char(c);
         } else {
-            out += QLatin1Char('%');
-            out += QLatin1Char(hex[c >> 4]);
-            out += QLatin1Char(hex[c & 15]);
+            *o++ = '%';
+            *o++ = hex[c >> 4];
+            *o++ = hex[c & 15];
         }
     }
-    return out;
+    out.truncate(int(o - out.constData()));
+    return QString::fromLatin1(out);
 }
 
 bool decodeUrlPath(const QString& encoded, QByteArray& out) {
     // Unescaped characters above ASCII are taken as UTF-8 text.
     const QByteArray in = encoded.toUtf8();
-    out.clear();
-    out.reserve(in.size());
+    out.resize(in.size());
+    char* o = out.data();
     auto hexValue = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
         return -1;
     };
-    for (int i = 0; i < in.size(); ++i) {
+    const int n = int(in.size());
+    for (int i = 0; i < n; ++i) {
         if (in[i] != '%') {
-            out += in[i];
+            *o++ = in[i];
             continue;
         }
-        if (i + 2 >= in.size()) return false;
+        if (i + 2 >= n) {
+            out.clear();
+            return false;
+        }
         const int hi = hexValue(in[i + 1]), lo = hexValue(in[i + 2]);
-        if (hi < 0 || lo < 0) return false;
-        out += char(hi * 16 + lo);
+        if (hi < 0 || lo < 0) {
+            out.clear();
+            return false;
+        }
+        *o++ = char(hi * 16 + lo);
         i += 2;
     }
+    out.truncate(int(o - out.constData()));
     return true;
 }
 

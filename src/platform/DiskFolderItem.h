@@ -26,12 +26,15 @@ public:
     FolderItemPtr TrueItem(int index) const override;
     bool Directory() const override;
     bool Exists() const override;
+    bool IsFile() const override;
     bool Locked() const override;
     bool IsSymbolicLink() const override;
     qint64 Length() const override;
     QString NativePath() const override;
     QString URLPath() const override;
+    FolderItemPtr Resolved() const override;
     void CreateAsFolder() override;
+    bool Delete() override;
     QString MacType() const override;
     QString MacCreator() const override;
     void setMacType(const QString& code) override;
@@ -45,12 +48,20 @@ public:
     QByteArray encodedPath() const { return mEncoded; }
 
 private:
-    DiskFolderItem() = default;
+    struct Token {};
+
+public:
+    explicit DiskFolderItem(Token) {}
+
+private:
+    // This folder's path joined with a name from a listing or a valid child name.
+    QByteArray childPath(const QByteArray& name) const;
     bool statEntry(struct ::stat& st) const;
     QString finderCode(int offset) const;
     void setFinderCode(int offset, const QString& code);
 
-    QString mPath;
+    mutable QString mPath;
+    mutable QString mName;
     QByteArray mEncoded;
     bool mNoFollow = false;
     bool mInvalid = false;
@@ -59,8 +70,9 @@ private:
     mutable bool mListed = false;
 };
 
-// Percent-encoding of a path for URLs (unreserved characters and "/" stay).
-QString encodeUrlPath(const QByteArray& path);
+// Percent-encoding of a path for URLs (unreserved characters and "/" stay),
+// after the prefix.
+QString encodeUrlPath(const QByteArray& path, const char* prefix = "");
 // Inverse of encodeUrlPath; false when the text holds a malformed escape.
 bool decodeUrlPath(const QString& encoded, QByteArray& out);
 

@@ -14,6 +14,8 @@ FolderItem::~FolderItem() = default;
 
 bool FolderItem::Visible() const { return !Name().startsWith(QLatin1Char('.')); }
 bool FolderItem::Locked() const { return false; }
+bool FolderItem::IsFile() const { return Exists() && !Directory(); }
+FolderItemPtr FolderItem::Resolved() const { return GetFolderItem(URLPath()); }
 bool FolderItem::IsSymbolicLink() const { return false; }
 QString FolderItem::ShellPath() const { return shellQuote(NativePath()); }
 QString FolderItem::MacType() const { return {}; }
@@ -23,6 +25,7 @@ void FolderItem::setMacCreator(const QString&) {}
 bool FolderItem::sameFileAs(const FolderItem&) const { return false; }
 std::shared_ptr<VirtualVolume> FolderItem::CreateVirtualVolume() { return nullptr; }
 std::shared_ptr<VirtualVolume> FolderItem::OpenAsVirtualVolume() const { return nullptr; }
+bool FolderItem::Delete() { return false; }
 
 PicturePtr FolderItem::OpenAsPicture() const {
     return Picture::Open(std::const_pointer_cast<FolderItem>(shared_from_this()));

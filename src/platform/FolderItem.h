@@ -35,6 +35,8 @@ public:
 
     virtual bool Directory() const = 0;
     virtual bool Exists() const = 0;
+    // Exists and is not a folder, in one look at the disk.
+    virtual bool IsFile() const;
     virtual bool Visible() const;
     virtual bool Locked() const;
     virtual bool IsSymbolicLink() const;
@@ -45,9 +47,15 @@ public:
     virtual QString ShellPath() const;
     // A percent-encoded file URL; GetFolderItem turns it back into an entry.
     virtual QString URLPath() const = 0;
+    // What GetFolderItem(URLPath()) gives, without the round trip: the same
+    // path, links followed.
+    virtual FolderItemPtr Resolved() const;
 
     // Sets LastErrorCode: 0 on success (an existing folder counts as success).
     virtual void CreateAsFolder() = 0;
+    // Removes the entry itself (a file, a link, or an empty folder); true
+    // when it is gone. Sets LastErrorCode.
+    virtual bool Delete();
     int LastErrorCode() const { return mLastErrorCode; }
 
     // Four-character Mac codes; empty where the file system keeps none.

@@ -4,11 +4,20 @@
 
 namespace zpc::platform {
 
+namespace detail {
+extern unsigned gYieldCounter;
+void yieldDue();
+}  // namespace detail
+
 // Long loops call yield() after each entry. It is throttled: at most every
 // 15 ms it hands control to the UI services, which serve paint and timer
 // events (never user input) and advance the progress report. Between those
-// moments a call costs a counter increment.
-void yield();
+// moments a call costs a counter increment: it is inline, since searches call
+// it for every node they pass, and only every 16th call looks at the clock.
+inline void yield() {
+    if ((++detail::gYieldCounter & 15u) != 0) return;
+    detail::yieldDue();
+}
 
 // Used while waiting on something outside the process (a running command):
 // serves events like yield(), throttled the same way.

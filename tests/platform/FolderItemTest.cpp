@@ -111,6 +111,30 @@ TEST(FolderItem, NamesParentsAndVisibility) {
     EXPECT_EQ(hidden->Parent()->NativePath(), dir.path());
     EXPECT_EQ(folderItemForPath("/")->Parent(), nullptr);
     EXPECT_EQ(folderItemForPath(dir.path("a/../b//c/."))->NativePath(), dir.path("b/c"));
+    EXPECT_EQ(folderItemForPath(dir.path("b/"))->NativePath(), dir.path("b"));
+    EXPECT_EQ(folderItemForPath(dir.path("..b/.c/..."))->NativePath(), dir.path("..b/.c/..."));
+    EXPECT_EQ(folderItemForPath("/..")->NativePath(), "/");
+}
+
+TEST(FolderItem, IsFileAndDelete) {
+    TempDir dir;
+    dir.write("f", "x");
+    dir.mkdir("d/inner");
+    ASSERT_EQ(::symlink("f", QFile::encodeName(dir.path("link")).constData()), 0);
+    EXPECT_TRUE(dir.item("f")->IsFile());
+    EXPECT_FALSE(dir.item("d")->IsFile());
+    EXPECT_FALSE(dir.item("missing")->IsFile());
+
+    EXPECT_TRUE(dir.item("link")->Delete()) << "the link itself goes";
+    EXPECT_TRUE(dir.exists("f"));
+    auto d = dir.item("d");
+    EXPECT_FALSE(d->Delete()) << "a folder that is not empty stays";
+    EXPECT_EQ(d->LastErrorCode(), ENOTEMPTY);
+    EXPECT_TRUE(dir.item("d/inner")->Delete());
+    EXPECT_TRUE(dir.item("f")->Delete());
+    EXPECT_FALSE(dir.item("f")->Delete());
+    EXPECT_FALSE(dir.item()->Child("..")->Delete());
+    EXPECT_TRUE(dir.exists("d"));
 }
 
 TEST(FolderItem, LockedWhenTheOwnerMayNotWrite) {

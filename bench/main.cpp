@@ -1,0 +1,205 @@
+// Runs the model's heavy operations on generated plugin folders and compares
+// each with the standard tool doing the same work in the same run.
+//   zpc_bench [--quick] [--dir WORKDIR] [--only TEXT]   (--only: figures whose name holds TEXT)
+//   zpc_bench op read DIR | op save DIR DEST | op nothing
+//     (one operation, printing its peak memory in KB; "nothing" shows the
+//     program's own footprint)
+#include "Harness.h"
+#include "Trees.h"
+
+#include "archive/PluginArchive.h"
+#include "platform/FolderItem.h"
+#include "platform/Yield.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstdlib>
+
+using namespace zpc;
+using namespace zpc::bench;
+using archive::PluginArchive;
+
+namespace {
+
+int countFiles(const model::PluginItemPtr& node) {
+    int n = 0;
+    for (const model::PluginItemPtr& child : node->asFolder()->items())
+        n += child->asFolder() ? countFiles(child) : 1;
+    return n;
+}
+
+std::shared_ptr<PluginArchive> readPlugin(const QString& root) {
+    return PluginArchive::create(platform::folderItemForPath(root), false, nullptr);
+}
+
+qint64 bytesBelow(const QString& root) {
+    qint64 total = 0;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) total += QFileInfo(it.next()).size();
+    return total;
+}
+
+void makeDir(const QString& path) {
+    if (!QDir().mkpath(path)) fail("cannot make " + path);
+}
+
+// One operation in this process, for the parent to read its peak memory.
+int runOperation(const QStringList& args) {
+    int result = -1;
+    if (args.size() == 2 && args[0] == "read") {
+        result = countFiles(readPlugin(args[1])) > 0 ? 0 : 1;
+    } else if (args.size() == 3 && args[0] == "save") {
+        auto plugin = readPlugin(args[1]);
+        result = plugin->saveAsFolder(platform::folderItemForPath(args[2])) ? 0 : 1;
+    } else if (args.size() == 1 && args[0] == "nothing") {
+        result = 0;
+    }
+    if (result == 0) printPeak();
+    if (result >= 0) return result;
+    fail("unknown operation " + args.join(' '));
+}
+
+struct Pair {
+    double ours = 1e300, ref = 1e300;
+};
+
+// Runs ours and the reference alternately, each first in turn, and keeps the
+// best of each.
+Pair bestOfBoth(int runs, const std::function<double()>& ours, const std::function<double()>& ref) {
+    Pair best;
+    for (int i = 0; i < runs; ++i) {
+        if (i % 2 == 0) {
+            best.ours = std::min(best.ours, ours());
+            best.ref = std::min(best.ref, ref());
+        } else {
+            best.ref = std::min(best.ref, ref());
+            best.ours = std::min(best.ours, ours());
+        }
+    }
+    return best;
+}
+
+void readFigure(const QString& name, const Tree& tree, int runs) {
+    std::shared_ptr<PluginArchive> plugin;
+    auto ours = [&] {
+        plugin.reset();
+        return timeOnce([&] { plugin = readPlugin(tree.root); });
+    };
+    auto ref = [&] { return timeCommand({"find", tree.root}); };
+    ours();  // warm the caches for both
+    ref();
+    const Pair t = bestOfBoth(runs, ours, ref);
+    if (countFiles(plugin) != tree.files) fail(name + ": the tree read is incomplete");
+    print({name, t.ours, t.ref, peakOfSelf({"op", "read", tree.root})});
+}
+
+void saveFigure(const QString& name, const Tree& tree, const QString& work, int runs) {
+    auto plugin = readPlugin(tree.root);
+    const QString oursDir = work + "/out-ours", refDir = work + "/out-ref";
+    auto ours = [&] {
+        removeTree(oursDir);
+        makeDir(oursDir);
+        return timeOnce([&] {
+            if (!plugin->saveAsFolder(platform::folderItemForPath(oursDir)))
+                fail(name + ": save failed");
+        });
+    };
+    auto ref = [&] {
+        removeTree(refDir);
+        makeDir(refDir);
+        return timeCommand({"cp", "-r", tree.root, refDir + "/copy"});
+    };
+    const Pair t = bestOfBoth(runs, ours, ref);
+    if (bytesBelow(oursDir) != tree.bytes) fail(name + ": the saved tree is incomplete");
+    removeTree(oursDir);
+    removeTree(refDir);
+    makeDir(oursDir);
+    const double peak = peakOfSelf({"op", "save", tree.root, oursDir});
+    removeTree(oursDir);
+    print({name, t.ours, t.ref, peak});
+}
+
+// The cost of serving the event loop: the same work with yielding on and off.
+void yieldFigure(const QString& name, const std::function<double()>& op, int runs) {
+    auto with = [&] {
+        platform::setYieldEnabled(true);
+        return op();
+    };
+    auto without = [&] {
+        platform::setYieldEnabled(false);
+        return op();
+    };
+    const Pair t = bestOfBoth(runs, with, without);
+    platform::setYieldEnabled(true);
+    print({name, t.ours, t.ref, std::nullopt});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    if (!args.isEmpty() && args[0] == "op") return runOperation(args.mid(1));
+
+    const bool quick = args.contains("--quick");
+    QString work;
+    const int dirAt = int(args.indexOf("--dir"));
+    const bool keep = dirAt >= 0 && dirAt + 1 < args.size();
+    if (keep) {
+        work = QDir(args[dirAt + 1]).absolutePath();
+        makeDir(work);
+    } else {
+        QByteArray tmpl = QDir::tempPath().toLocal8Bit() + "/zpc-bench-XXXXXX";
+        if (!mkdtemp(tmpl.data())) fail("cannot make a work folder");
+        work = QString::fromLocal8Bit(tmpl);
+    }
+
+    for (const QString& sub : {QStringLiteral("/typical"), QStringLiteral("/many")})
+        if (QFileInfo::exists(work + sub)) removeTree(work + sub);
+    const Tree typical = makeTypical(work + "/typical", quick);
+    const Tree many = makeManySmall(work + "/many", quick);
+    const int runs = quick ? 3 : 5;
+    // A difference of a few percent needs more runs to stand out of the noise.
+    const int yieldRuns = quick ? 3 : 9;
+    const int onlyAt = int(args.indexOf("--only"));
+    const QString only = onlyAt >= 0 ? args.value(onlyAt + 1) : QString();
+    auto wanted = [&](const char* name) { return QString(name).contains(only); };
+
+    if (wanted("read_many_small")) readFigure("read_many_small", many, runs);
+    if (wanted("read_typical")) readFigure("read_typical", typical, runs);
+    if (wanted("save_folder_typical"))
+        saveFigure("save_folder_typical", typical, work, quick ? 2 : 3);
+    if (wanted("save_folder_many_small"))
+        saveFigure("save_folder_many_small", many, work, quick ? 2 : 3);
+
+    if (wanted("yield_read_many_small")) {
+        yieldFigure(
+            "yield_read_many_small",
+            [&] {
+                std::shared_ptr<PluginArchive> plugin;
+                return timeOnce([&] { plugin = readPlugin(many.root); });
+            },
+            yieldRuns);
+    }
+    // The large tree: saving many small files varies too much from run to run
+    // to show a difference of a few percent.
+    if (wanted("yield_save_typical")) {
+        auto plugin = readPlugin(typical.root);
+        const QString out = work + "/out-yield";
+        yieldFigure(
+            "yield_save_typical",
+            [&] {
+                removeTree(out);
+                makeDir(out);
+                return timeOnce([&] { plugin->saveAsFolder(platform::folderItemForPath(out)); });
+            },
+            yieldRuns);
+        removeTree(out);
+    }
+
+    if (!keep) removeTree(work);
+    return 0;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "model/PluginItemFolder.h"
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace zpc::archive {
+
+// "( FolderItem, FolderItem ) as Boolean": compresses a folder into the given
+// package file and answers whether the package was made.
+using CompressDelegate = std::function<bool(const platform::FolderItemPtr& folder,
+                                            const platform::FolderItemPtr& package)>;
+
+// The root of a plugin tree. It always starts with the standard folders,
+// "Build Resources" (one folder per target platform, in the classic or the
+// modern set) and "IDE Resources"; a plugin read from a source is merged into
+// them.
+class PluginArchive : public model::PluginItemFolder {
+public:
+    // A new, empty plugin with the classic or the modern platform folders.
+    static std::shared_ptr<PluginArchive> create(bool classic);
+    // A plugin read from a folder or a package file.
+    static std::shared_ptr<PluginArchive> create(const platform::FolderItemPtr& source,
+                                                 bool mutableName,
+                                                 model::DecompressDelegate decompressor);
+
+    // "Untitled" while the stored name is empty.
+    QString name() const override;
+    // Keeps the text before the first "."; an empty text changes nothing.
+    void setName(const QString& value) override;
+    platform::PicturePtr icon() const override;
+    // Writes every top-level item straight into the destination, whatever
+    // each answers; always true.
+    bool store(const platform::FolderItemPtr& destination) override;
+    // Writes the plugin as a folder named after it inside the directory.
+    // True when the folder and every file in it were written completely; false
+    // also when nothing was written (an empty plugin, no such directory).
+    bool saveAsFolder(const platform::FolderItemPtr& directory);
+
+    bool classicHierarchyStyle() const { return mClassicHierarchyStyle; }
+
+    static QStringList defaultTopHierarchyPluginItemsName();
+    static QStringList defaultBuildResourcesFoldersListName();
+    static QStringList modernBuildResourcesFoldersListName();
+    static QStringList defaultIDEResourcesFoldersListName();
+    // A directory holding "Build Resources" or "IDE Resources".
+    static bool isPluginDirectory(const platform::FolderItemPtr& item);
+    static QString fileExtension();
+    static QString zanthFileExtension();
+
+    CompressDelegate compressorAgent;
+
+protected:
+    PluginArchive() = default;
+
+    void _init() override;
+    bool _isValidDirectory(const platform::FolderItemPtr& directory) const override;
+
+    bool mClassicHierarchyStyle = false;
+
+private:
+    // store, answering whether every top-level item was written.
+    bool storeItems(const platform::FolderItemPtr& destination);
+};
+
+}  // namespace zpc::archive

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "model/PluginItem.h"
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+
+namespace zpc::model {
+
+// One file of a plugin. Either linked to a file on disk (mData, its URL path,
+// copied only when the tree is written) or holding the bytes in memory
+// (mRawData, which wins over the link). A ".bundle" directory is represented
+// by the executable inside it.
+class PluginItemFile : public PluginItem {
+public:
+    // Constructor(source, stored): a bundle directory, or a file linked (stored
+    // false) or copied into memory (stored true).
+    static std::shared_ptr<PluginItemFile> create(const platform::FolderItemPtr& source,
+                                                  bool stored);
+    // The named constructor: a node without contents yet (project files).
+    static std::shared_ptr<PluginItemFile> create(const QString& name, bool mutableName);
+
+    bool isStored() const { return mStored; }
+    QByteArray rawData() const { return mRawData; }
+    void setRawData(const QByteArray& value) { mRawData = value; }
+    // The link as recorded; set directly, unlike setDataSource.
+    QString urlData() const { return mData; }
+    void setUrlData(const QString& value) { mData = value; }
+
+    // A name and contents: a linked file that exists, or bytes in memory.
+    bool isValid() const override;
+    int count() const override;
+    // Writes the file into the destination folder; false when nothing
+    // complete could be written (the folder reports it).
+    bool store(const platform::FolderItemPtr& destination) override;
+    // The linked file, looked up anew on every call; nil when it is gone.
+    platform::FolderItemPtr dataSource() const override;
+    // Links to an existing file (not a folder); a node without a name takes
+    // the file's name.
+    void setDataSource(const platform::FolderItemPtr& value) override;
+    platform::PicturePtr icon() const override;
+
+protected:
+    PluginItemFile() = default;
+
+    // The project-file form comes with the project-file support; until then
+    // a file node writes and reads nothing there.
+    void storeXml(const platform::XmlNodePtr& parent) override;
+    void loadXml(const platform::XmlNodePtr& node) override;
+
+    virtual void _createWithFolderitem(const platform::FolderItemPtr& source, bool stored);
+    virtual bool _isFolderitemValid(const platform::FolderItemPtr& source) const;
+    virtual void _createWithBundle(const platform::FolderItemPtr& bundle);
+
+    QString mData;
+    bool mStored = false;
+    QByteArray mRawData;
+
+private:
+    friend class PluginItemFolder;
+    // Constructor(entry, false) for an entry just listed as no folder: links
+    // it without asking the disk again, since add() checks the link anyway.
+    static std::shared_ptr<PluginItemFile> linkListedEntry(const platform::FolderItemPtr& entry);
+    // mData = the entry's URL path, its resolution remembered.
+    void link(const platform::FolderItemPtr& entry);
+
+    // The entry mData last resolved to, so repeated lookups of the same link
+    // skip decoding the URL and cost one stat.
+    mutable QString mResolvedData;
+    mutable platform::FolderItemPtr mResolved;
+};
+
+}  // namespace zpc::model
