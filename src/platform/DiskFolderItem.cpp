@@ -333,13 +333,16 @@ void DiskFolderItem::setMacCreator(const QString& code) { setFinderCode(4, code)
 
 std::unique_ptr<BinaryStream> DiskFolderItem::openForReading() const {
     if (mInvalid) return nullptr;
-    int fd = ::open(mEncoded.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Non-blocking, so a named pipe cannot hang the open; only regular files
+    // are streams (a pipe or device would never end or never answer).
+    int fd = ::open(mEncoded.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return nullptr;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return nullptr;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::make_unique<FileBinaryStream>(fd, false);
 }
 
@@ -348,12 +351,20 @@ std::unique_ptr<BinaryStream> DiskFolderItem::openForWriting(bool replace) {
         mLastErrorCode = EINVAL;
         return nullptr;
     }
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (replace ? O_TRUNC : O_EXCL);
+    const int flags =
+        O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (replace ? O_TRUNC : O_EXCL);
     int fd = ::open(mEncoded.constData(), flags, 0666);
     if (fd < 0) {
         mLastErrorCode = errno;
         return nullptr;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        mLastErrorCode = EINVAL;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     mLastErrorCode = 0;
     return std::make_unique<FileBinaryStream>(fd, true);
 }

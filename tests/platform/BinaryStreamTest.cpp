@@ -1,6 +1,9 @@
 #include "platform/BinaryStream.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
+#include <sys/stat.h>
+
 using namespace zpc::platform;
 using zpc::test::TempDir;
 
@@ -54,6 +57,14 @@ TEST(BinaryStream, OpenRefusesMissingFilesAndFolders) {
     EXPECT_EQ(BinaryStream::Open(dir.item("missing")), nullptr);
     EXPECT_EQ(BinaryStream::Open(dir.item("sub")), nullptr);
     EXPECT_EQ(BinaryStream::Open(nullptr), nullptr);
+}
+
+TEST(BinaryStream, PipesAndDevicesAreNoStreamsAndNeverHang) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.path("pipe")).constData(), 0644), 0);
+    EXPECT_EQ(BinaryStream::Open(dir.item("pipe")), nullptr);
+    EXPECT_EQ(BinaryStream::Create(dir.item("pipe"), true), nullptr);
+    EXPECT_EQ(BinaryStream::Open(folderItemForPath("/dev/zero")), nullptr);
 }
 
 TEST(BinaryStream, StreamOnBytesReadsThem) {
