@@ -12,21 +12,6 @@
 
 namespace zpc::app {
 
-MenuCommandTarget::~MenuCommandTarget() = default;
-
-void MenuCommandTarget::addMenuHandler(const QString& itemName, Handler handler) {
-    mHandlers.insert(itemName, std::move(handler));
-}
-
-bool MenuCommandTarget::dispatchMenu(const QString& itemName) {
-    auto it = mHandlers.constFind(itemName);
-    return it != mHandlers.constEnd() && (*it)();
-}
-
-bool MenuCommandTarget::hasMenuHandler(const QString& itemName) const {
-    return mHandlers.contains(itemName);
-}
-
 namespace {
 
 Menu*& theMenu() {
@@ -50,9 +35,15 @@ void Menu::release() {
     theMenu() = nullptr;
 }
 
-Menu::Menu() { build(); }
+Menu::Menu() {
+    build();
+    MenuCommandTarget::setMenuItemLookup([this](const QString& name) { return item(name); });
+}
 
-Menu::~Menu() { qDeleteAll(mTopMenus); }
+Menu::~Menu() {
+    MenuCommandTarget::setMenuItemLookup({});
+    qDeleteAll(mTopMenus);
+}
 
 QKeySequence Menu::keySequenceFor(const QString& shortcut) {
     if (shortcut.isEmpty()) return {};
@@ -138,7 +129,10 @@ void Menu::installInto(QMenuBar* bar) {
 }
 
 void Menu::setAppHandler(const QString& itemName, MenuCommandTarget::Handler handler) {
-    mAppHandlers.insert(itemName, std::move(handler));
+    if (handler)
+        mAppHandlers.insert(itemName, std::move(handler));
+    else
+        mAppHandlers.remove(itemName);
 }
 
 MenuCommandTarget* Menu::frontmostTarget() {

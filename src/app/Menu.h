@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/MenuCommandTarget.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -11,22 +13,8 @@ class QMenuBar;
 
 namespace zpc::app {
 
-// What a window offers the menu bar: its handlers by item name, and its
-// enabling step. The frontmost window's handler wins over the application's.
-class MenuCommandTarget {
-public:
-    virtual ~MenuCommandTarget();
-    using Handler = std::function<bool()>;
-    void addMenuHandler(const QString& itemName, Handler handler);
-    // True when the window has a handler for the item and it handled it.
-    bool dispatchMenu(const QString& itemName);
-    bool hasMenuHandler(const QString& itemName) const;
-    // Runs before a menu is shown while the window is in front.
-    virtual void enableMenuItems() {}
-
-private:
-    QHash<QString, Handler> mHandlers;
-};
+// Windows offer their handlers and enabling step through this.
+using controls::MenuCommandTarget;
 
 // The one menu bar, shared by all windows: File, Edit and Help with their
 // items, found by name. Where the platform has no global menu bar each window
@@ -53,7 +41,8 @@ public:
     // Shows the shared menus in a window's own menu bar.
     void installInto(QMenuBar* bar);
 
-    // The application's handlers and enabling step.
+    // The application's handlers and enabling step; an empty handler removes
+    // the item's.
     void setAppHandler(const QString& itemName, MenuCommandTarget::Handler handler);
     void setAppEnabler(std::function<void()> enabler) { mAppEnabler = std::move(enabler); }
 
