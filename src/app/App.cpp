@@ -6,6 +6,8 @@
 #include "platform/Text.h"
 #include "platform/UIServices.h"
 
+#include <QCoreApplication>
+
 namespace zpc::app {
 
 using namespace zpc::platform;
@@ -14,9 +16,15 @@ namespace {
 App* gApp = nullptr;
 }
 
-App::App() { gApp = this; }
+App::App() {
+    gApp = this;
+    editor::setDocumentHost(this);
+    if (QCoreApplication* qapp = QCoreApplication::instance()) qapp->installEventFilter(this);
+}
 
 App::~App() {
+    releaseCommands();
+    if (editor::documentHost() == this) editor::setDocumentHost(nullptr);
     if (gApp == this) gApp = nullptr;
 }
 
