@@ -52,6 +52,7 @@ StartWindow::StartWindow(QWidget* parent) : QMainWindow(parent) {
         {"FileNew", "New", 0, 0},
         {"FileOpen", "Open...", 0, 1},
         {"FileOpenFolder", "Open Folder Hierarchy...", 0, 2},
+        {"FileNewClassicHierarchy", "New (Classic Hierarchy)", 1, 0},
         {"ConvertOldPluginFormat", "Convert Old Plugin Format...", 1, 1},
         {"ConvertFolderHierarchy", "Convert Folder Hierarchy...", 1, 2},
     };

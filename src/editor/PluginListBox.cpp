@@ -35,12 +35,11 @@ public:
             if (mList->Expanded(row)) arrow.state |= QStyle::State_Open;
             mList->style()->drawPrimitive(QStyle::PE_IndicatorBranch, &arrow, painter, mList);
         }
-        painter->translate(PluginListBox::kDisclosureWidth, 0);
-        painter->setClipRect(0, 0, mList->columnWidth(), r.height());
         painter->setPen(Qt::black);
         painter->setFont(mList->font());
         if (mList->cellTextPaint)
-            mList->cellTextPaint(*painter, row, 0, 0, mList->textBaseline());
+            mList->cellTextPaint(*painter, row, 0, PluginListBox::kDisclosureWidth,
+                                 mList->textBaseline());
         painter->restore();
     }
 
@@ -132,7 +131,7 @@ int PluginListBox::RowFromXY(int x, int y) const {
     return i.isValid() ? i.row() : -1;
 }
 
-int PluginListBox::columnWidth() const { return std::max(0, viewport()->width() - kDisclosureWidth); }
+int PluginListBox::columnWidth() const { return viewport()->width(); }
 
 int PluginListBox::textBaseline() const {
     const QFontMetrics fm(font());
@@ -142,8 +141,8 @@ int PluginListBox::textBaseline() const {
 QRect PluginListBox::disclosureRect(int row) const {
     if (!mRows->isFolder(row)) return {};
     const QRect r = visualRect(mRows->index(row));
-    return QRect(r.left() + kIndentStep * depthOf(mRows->node(row)), r.top(), kDisclosureWidth,
-                 r.height());
+    return QRect(r.left() + kDisclosureInset + kIndentStep * depthOf(mRows->node(row)), r.top(),
+                 kDisclosureWidth - kDisclosureInset + 2, r.height());
 }
 
 bool PluginListBox::toggleAt(const QPoint& pos) {

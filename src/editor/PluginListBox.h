@@ -13,14 +13,16 @@ namespace zpc::editor {
 // it changes; the rows under a folder are inserted and removed by its owner.
 // Cells are painted by the owner's two paint handlers.
 //
-// A row's cell starts after a gutter of kDisclosureWidth pixels at its left,
-// which holds the disclosure triangle; the triangle moves right with the
-// node's depth, 10 pixels per level, as its icon does.
+// Column 0 is the whole row. Its first kDisclosureWidth pixels are the gutter
+// of the disclosure triangle, which moves right with the node's depth, 10
+// pixels per level, as the row's icon does; the list proposes the text to
+// start after the gutter.
 class PluginListBox : public QListView {
     Q_OBJECT
 public:
     static constexpr int kDefaultRowHeight = 34;
     static constexpr int kDisclosureWidth = 14;
+    static constexpr int kDisclosureInset = 4;
     static constexpr int kIndentStep = 10;
 
     explicit PluginListBox(QWidget* parent = nullptr);
@@ -53,7 +55,7 @@ public:
     // Redraws one row.
     void InvalidateCell(int row) { mRows->refreshRow(row); }
 
-    // The width of the cell of column 0 (the row less the gutter).
+    // The width of the cell of column 0, the whole row.
     int columnWidth() const;
     // The baseline the list proposes for a cell's text.
     int textBaseline() const;

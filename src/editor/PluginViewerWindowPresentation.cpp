@@ -122,21 +122,24 @@ bool PluginViewerWindow::ListBox1_CellBackgroundPaint(QPainter& g, int row, int)
     return true;
 }
 
-bool PluginViewerWindow::ListBox1_CellTextPaint(QPainter& g, int row, int column, int, int y) {
+bool PluginViewerWindow::ListBox1_CellTextPaint(QPainter& g, int row, int column, int x, int y) {
     if (column != 0) return true;
     QColor ink(0, 0, 0);
     if (row == mDragRowTarget) {
         ink = QColor(0, 0, 255);
-        // The pen lies inside the rectangle, as the framework draws it.
-        g.setPen(QPen(ink, 4));
-        g.setBrush(Qt::NoBrush);
-        g.drawRect(QRectF(2, 2, mListBox1->columnWidth() - 4, mListBox1->DefaultRowHeight() - 4));
+        // A pen 4 pixels wide, lying inside the rectangle as the framework draws it.
+        const int w = mListBox1->columnWidth(), h = mListBox1->DefaultRowHeight(), pen = 4;
+        g.fillRect(0, 0, w, pen, ink);
+        g.fillRect(0, h - pen, w, pen, ink);
+        g.fillRect(0, 0, pen, h, ink);
+        g.fillRect(w - pen, 0, pen, h, ink);
     }
     const PluginItemPtr node = mListBox1->RowTag(row);
     if (!node) return true;
 
     const RowStyle style = rowStyle(*node);
-    const int left = 5 + PluginListBox::kIndentStep * node->identation();
+    // x: where the list proposes the text, after the triangle's gutter.
+    const int left = x + 5 + PluginListBox::kIndentStep * node->identation();
     const platform::PicturePtr picture = node->icon();
     int textLeft = left + 5;
     if (picture) {
