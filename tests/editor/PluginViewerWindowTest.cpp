@@ -1,4 +1,4 @@
-#include "EditorTestSupport.h"
+#include "support/EditorTestSupport.h"
 
 #include "app/Menu.h"
 #include "editor/BevelButton.h"
