@@ -1,11 +1,13 @@
 // Runs the model's heavy operations on generated plugin folders and compares
-// each with the standard tool doing the same work in the same run.
+// each with the standard tool doing the same work in the same run; then the
+// editor window's figures (window_*) on an offscreen window.
 //   zpc_bench [--quick] [--dir WORKDIR] [--only TEXT]   (--only: figures whose name holds TEXT)
 //   zpc_bench op read DIR | op save DIR DEST | op nothing
 //     (one operation, printing its peak memory in KB; "nothing" shows the
 //     program's own footprint)
 #include "Harness.h"
 #include "Trees.h"
+#include "WindowFigures.h"
 
 #include "archive/PluginArchive.h"
 #include "platform/FolderItem.h"
@@ -157,16 +159,25 @@ int main(int argc, char** argv) {
         work = QString::fromLocal8Bit(tmpl);
     }
 
-    for (const QString& sub : {QStringLiteral("/typical"), QStringLiteral("/many")})
-        if (QFileInfo::exists(work + sub)) removeTree(work + sub);
-    const Tree typical = makeTypical(work + "/typical", quick);
-    const Tree many = makeManySmall(work + "/many", quick);
     const int runs = quick ? 3 : 5;
     // A difference of a few percent needs more runs to stand out of the noise.
     const int yieldRuns = quick ? 3 : 9;
     const int onlyAt = int(args.indexOf("--only"));
     const QString only = onlyAt >= 0 ? args.value(onlyAt + 1) : QString();
     auto wanted = [&](const char* name) { return QString(name).contains(only); };
+
+    windowFigures(argc, argv, runs, wanted);
+    const bool treesWanted = wanted("read_many_small") || wanted("read_typical") ||
+                             wanted("save_folder_typical") || wanted("save_folder_many_small") ||
+                             wanted("yield_read_many_small") || wanted("yield_save_typical");
+    if (!treesWanted) {
+        if (!keep) removeTree(work);
+        return 0;
+    }
+    for (const QString& sub : {QStringLiteral("/typical"), QStringLiteral("/many")})
+        if (QFileInfo::exists(work + sub)) removeTree(work + sub);
+    const Tree typical = makeTypical(work + "/typical", quick);
+    const Tree many = makeManySmall(work + "/many", quick);
 
     if (wanted("read_many_small")) readFigure("read_many_small", many, runs);
     if (wanted("read_typical")) readFigure("read_typical", typical, runs);
