@@ -83,6 +83,8 @@ TEST_F(Commands, OpenFolderHierarchyOpensAPluginFolderOrTheFirstOneBelow) {
     }
     EXPECT_EQ(titles(), (QStringList{"Sample", "Second"}));
     EXPECT_TRUE(ui->shown().empty());
+    EXPECT_EQ(ui->progressLabels(),
+              (QStringList{"Opening \"Sample\"", "Opening \"Holder\"", "Opening \"Empty\""}));
     const auto windows = PluginViewerWindow::windows();
     EXPECT_FALSE(windows[0]->ContentsChanged());
     EXPECT_FALSE(windows[0]->archive()->mutableName()) << "opened directly: the root keeps its name";
@@ -122,6 +124,7 @@ TEST_F(Commands, FolderHierarchyConvertsIntoTheChosenPackage) {
     EXPECT_EQ(ui->messages(), QStringList{"Successfully converted"});
     EXPECT_EQ(ui->shown()[0].kind, ScriptedUIServices::Shown::MsgBox);
     EXPECT_TRUE(PluginViewerWindow::windows().isEmpty()) << "a conversion opens no window";
+    EXPECT_EQ(ui->progressLabels(), QStringList{"Converting \"MyPlugin\""});
 
     ASSERT_EQ(ui->fileDialogs().size(), 2u);
     const FileDialogRequest& save = ui->fileDialogs()[1];

@@ -401,6 +401,19 @@ TEST_F(EditorTest, AWindowRefusesToCloseWhileAnOperationRuns) {
     EXPECT_TRUE(w->close());
 }
 
+TEST_F(EditorTest, LongOperationsRunInsideAProgressScope) {
+    TempDir dir;
+    dir.mkdir("out");
+    PluginViewerWindow* w = PluginViewerWindow::create(sampleFromDisk(dir));
+    w->ListBox1()->setExpanded(0, true);
+    w->ListBox1()->setExpanded(0, false);
+    ui->queueFileAnswer(dir.item("out"));
+    w->_FileSaveAsFolderHierarchy_Action();
+    w->_EditRevert_Action();
+    EXPECT_EQ(ui->progressLabels(), (QStringList{"Opening \"Sample\"", "Closing \"Sample\"",
+                                                 "Saving \"Sample\"", "Reading \"Sample\""}));
+}
+
 TEST_F(EditorTest, MenuCommandsReachTheFrontmostWindowAndItsEnablingStep) {
     app::Menu& menu = app::Menu::instance();
     application.attachMenuHandlers();
