@@ -91,6 +91,12 @@ double timeCommand(const QStringList& argv) {
     return now() - start;
 }
 
+QByteArray outputOf(const QStringList& argv) {
+    QByteArray out;
+    if (spawnAndWait(argv, &out) != 0) fail("command failed: " + argv.join(' '));
+    return out;
+}
+
 double peakOfSelf(const QStringList& args) {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);

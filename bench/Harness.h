@@ -29,6 +29,10 @@ double bestOf(int runs, const std::function<void()>& op, const std::function<voi
 // Exits the benchmark when the command fails.
 double timeCommand(const QStringList& argv);
 
+// Runs a command and answers its standard output. Exits the benchmark when
+// the command fails.
+QByteArray outputOf(const QStringList& argv);
+
 // Runs this program again with the given arguments and answers the child's
 // peak resident memory in MB, which the child reports with printPeak().
 // Exits the benchmark when the child fails.

@@ -2,7 +2,7 @@
 // each with the standard tool doing the same work in the same run; then the
 // editor window's figures (window_*) on an offscreen window.
 //   zpc_bench [--quick] [--dir WORKDIR] [--only TEXT]   (--only: figures whose name holds TEXT)
-//   zpc_bench op read DIR | op save DIR DEST | op nothing
+//   zpc_bench op read DIR | op save DIR DEST | op savekvx DIR DEST | op openkvx FILE | op nothing
 //     (one operation, printing its peak memory in KB; "nothing" shows the
 //     program's own footprint)
 #include "Harness.h"
@@ -56,6 +56,11 @@ int runOperation(const QStringList& args) {
     } else if (args.size() == 3 && args[0] == "save") {
         auto plugin = readPlugin(args[1]);
         result = plugin->saveAsFolder(platform::folderItemForPath(args[2])) ? 0 : 1;
+    } else if (args.size() == 3 && args[0] == "savekvx") {
+        auto plugin = readPlugin(args[1]);
+        result = plugin->saveAsPluginFile(platform::folderItemForPath(args[2])) ? 0 : 1;
+    } else if (args.size() == 2 && args[0] == "openkvx") {
+        result = countFiles(readPlugin(args[1])) > 0 ? 0 : 1;
     } else if (args.size() == 1 && args[0] == "nothing") {
         result = 0;
     }
@@ -124,6 +129,89 @@ void saveFigure(const QString& name, const Tree& tree, const QString& work, int 
     print({name, t.ours, t.ref, peak});
 }
 
+// Checks with the standard tool that a package holds every file of the tree.
+void checkPackage(const QString& name, const QString& package, const Tree& tree) {
+    const QByteArray counted =
+        outputOf({"sqlite3", package,
+                  "SELECT count(*) || ' ' || sum(sz) FROM sqlar WHERE mode & 61440 = 32768"})
+            .trimmed();
+    if (counted != QByteArray::number(tree.files) + ' ' + QByteArray::number(tree.bytes))
+        fail(name + ": the package is incomplete: " + QString::fromLatin1(counted));
+}
+
+// Saving a package, against an archive file made by tar and a package made by
+// the standard tool (which compresses every file).
+void saveKvxFigure(const QString& name, const Tree& tree, const QString& work, int runs,
+                   int toolRuns) {
+    auto plugin = readPlugin(tree.root);
+    const QFileInfo root(tree.root);
+    const QString parent = root.absolutePath(), folder = root.fileName();
+    const QString oursDir = work + "/out-ours", refDir = work + "/out-ref";
+    const QString package = oursDir + "/" + plugin->name() + ".kvx";
+    auto ours = [&] {
+        removeTree(oursDir);
+        makeDir(oursDir);
+        return timeOnce([&] {
+            if (!plugin->saveAsPluginFile(platform::folderItemForPath(oursDir)))
+                fail(name + ": save failed");
+        });
+    };
+    auto fresh = [&] {
+        removeTree(refDir);
+        makeDir(refDir);
+    };
+    auto tar = [&] {
+        fresh();
+        return timeCommand({"tar", "-cf", refDir + "/out.tar", "-C", parent, folder});
+    };
+    auto tool = [&] {
+        fresh();
+        return timeCommand({"sqlite3", refDir + "/out.kvx", "-A", "-c", "-C", parent, folder});
+    };
+    const Pair t = bestOfBoth(runs, ours, tar);
+    checkPackage(name, package, tree);
+    const Pair s = bestOfBoth(toolRuns, ours, tool);
+    checkPackage(name + "_vs_sqlite3", refDir + "/out.kvx", tree);
+    removeTree(oursDir);
+    removeTree(refDir);
+    makeDir(oursDir);
+    const double peak = peakOfSelf({"op", "savekvx", tree.root, oursDir});
+    removeTree(oursDir);
+    const double best = std::min(t.ours, s.ours);
+    print({name, best, t.ref, peak});
+    print({name + "_vs_sqlite3", best, s.ref, std::nullopt});
+}
+
+// Opening a package copies every file into memory; the standard tool unpacks
+// the same package onto disk.
+void openKvxFigure(const QString& name, const Tree& tree, const QString& work, int runs) {
+    const QString dir = work + "/kvx-open", out = work + "/kvx-unpacked";
+    removeTree(dir);
+    makeDir(dir);
+    auto source = readPlugin(tree.root);
+    if (!source->saveAsPluginFile(platform::folderItemForPath(dir))) fail(name + ": save failed");
+    source.reset();
+    const QString package = dir + "/" + QFileInfo(tree.root).fileName() + ".kvx";
+    std::shared_ptr<PluginArchive> plugin;
+    auto ours = [&] {
+        plugin.reset();
+        return timeOnce([&] { plugin = readPlugin(package); });
+    };
+    auto ref = [&] {
+        removeTree(out);
+        makeDir(out);
+        return timeCommand({"sqlite3", package, "-A", "-x", "-C", out});
+    };
+    ours();  // warm the caches for both
+    const Pair t = bestOfBoth(runs, ours, ref);
+    if (countFiles(plugin) != tree.files) fail(name + ": the tree read is incomplete");
+    plugin.reset();
+    removeTree(out);
+    const double peak = peakOfSelf({"op", "openkvx", package});
+    removeTree(dir);
+    print({name, t.ours, t.ref, peak});
+}
+
 // The cost of serving the event loop: the same work with yielding on and off.
 void yieldFigure(const QString& name, const std::function<double()>& op, int runs) {
     auto with = [&] {
@@ -167,10 +255,8 @@ int main(int argc, char** argv) {
     auto wanted = [&](const char* name) { return QString(name).contains(only); };
 
     windowFigures(argc, argv, runs, wanted);
-    const bool treesWanted = wanted("read_many_small") || wanted("read_typical") ||
-                             wanted("save_folder_typical") || wanted("save_folder_many_small") ||
-                             wanted("yield_read_many_small") || wanted("yield_save_typical");
-    if (!treesWanted) {
+    // The window's figures need no trees on disk.
+    if (only.startsWith("window")) {
         if (!keep) removeTree(work);
         return 0;
     }
@@ -185,6 +271,12 @@ int main(int argc, char** argv) {
         saveFigure("save_folder_typical", typical, work, quick ? 2 : 3);
     if (wanted("save_folder_many_small"))
         saveFigure("save_folder_many_small", many, work, quick ? 2 : 3);
+
+    if (wanted("save_kvx_typical"))
+        saveKvxFigure("save_kvx_typical", typical, work, quick ? 2 : 3, quick ? 1 : 2);
+    if (wanted("save_kvx_many_small"))
+        saveKvxFigure("save_kvx_many_small", many, work, quick ? 2 : 3, quick ? 1 : 2);
+    if (wanted("open_kvx_many_small")) openKvxFigure("open_kvx_many_small", many, work, runs);
 
     if (wanted("yield_read_many_small")) {
         yieldFigure(

@@ -2,6 +2,8 @@
 
 #include "platform/BundlePictures.h"
 #include "platform/Text.h"
+#include "platform/UIServices.h"
+#include "platform/VirtualVolume.h"
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
 
@@ -93,6 +95,26 @@ bool PluginArchive::saveAsFolder(const FolderItemPtr& directory) {
     FolderItemPtr folder = directory->Child(name());
     folder->CreateAsFolder();
     return storeItems(folder);
+}
+
+bool PluginArchive::saveAsPluginFile(const FolderItemPtr& directory) {
+    if (empty() || !directory || !directory->Directory()) return false;
+    const FolderItemPtr file = directory->Child(name() + QLatin1Char('.') + fileExtension());
+    auto reportFailure = [&] {
+        ui().msgBox(QStringLiteral("Can't store file ") + QLatin1Char('"') + file->Name() +
+                    QLatin1Char('"'));
+        return false;
+    };
+    // Released before Flush, the volume would drop everything written into it.
+    const std::shared_ptr<VirtualVolume> volume = file->CreateVirtualVolume();
+    if (!volume) return reportFailure();
+    FolderItemPtr folder = volume->Root()->Child(name());
+    folder->CreateAsFolder();
+    const bool complete = storeItems(folder);
+    // A failed Flush leaves the previous package in place: the user must
+    // know this save did not happen.
+    if (!volume->Flush()) return reportFailure();
+    return complete;
 }
 
 QStringList PluginArchive::defaultTopHierarchyPluginItemsName() {

@@ -38,6 +38,11 @@ public:
     // True when the folder and every file in it were written completely; false
     // also when nothing was written (an empty plugin, no such directory).
     bool saveAsFolder(const platform::FolderItemPtr& directory);
+    // Writes the plugin as the single-file package "<name>.kvx" inside the
+    // directory, replacing one of that name only once it is complete. True
+    // when every file was written; a package that cannot be made or completed
+    // is reported to the user, and the previous one stays.
+    bool saveAsPluginFile(const platform::FolderItemPtr& directory);
 
     bool classicHierarchyStyle() const { return mClassicHierarchyStyle; }
 

@@ -133,6 +133,8 @@ bool PluginItemFile::store(const FolderItemPtr& destination) {
     }
     auto out = BinaryStream::Create(target, true);
     if (!out) return false;
+    // Lets a package take a large file in bounded pieces instead of buffering it.
+    out->reserve(source->Length());
 
     bool failed = false;
     while (!source->isEOF()) {

@@ -5,6 +5,7 @@
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
 #include "platform/UIServices.h"
+#include "platform/VirtualVolume.h"
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
 
@@ -246,8 +247,21 @@ void PluginItemFolder::_loadProject(const FolderItemPtr&) {}
 // Not read yet: the zipped package form brings the unpacking.
 void PluginItemFolder::decompressZanth(const FolderItemPtr&) {}
 
-// Not read yet: the single-file package form brings the volume reader.
-void PluginItemFolder::readPackageVolume(const FolderItemPtr&) {}
+// File nodes copy their bytes, so the volume can go once it has been read.
+void PluginItemFolder::readPackageVolume(const FolderItemPtr& source) {
+    const std::shared_ptr<VirtualVolume> volume = source->OpenAsVirtualVolume();
+    if (!volume) return;
+    const FolderItemPtr root = volume->Root();
+    const int n = root->Count();
+    for (int i = 1; i <= n; ++i) {
+        const FolderItemPtr entry = root->Item(i);
+        if (entry && entry->Directory() && _isValidDirectory(entry)) {
+            setName(entry->Name());
+            _scanDirectory(entry, true);
+        }
+        yield();
+    }
+}
 
 bool PluginItemFolder::store(const FolderItemPtr& destination) {
     if (!destination || !destination->Exists() || !isValid()) return false;

@@ -91,7 +91,7 @@ protected:
     platform::FolderItemPtr mDataSource;
 
 private:
-    // Reads a single-file package; filled when the package volume arrives.
+    // Reads every plugin folder at the top of a single-file package.
     void readPackageVolume(const platform::FolderItemPtr& source);
 
     // True when taking the node would put this folder inside itself.
