@@ -34,8 +34,7 @@ bool wrote(Call&& call) {
 template <class A>
 bool savePackage(A& archive, const FolderItemPtr& directory, int format) {
     if (format == 1) {
-        if constexpr (requires { archive.saveAsPluginFile(directory); })
-            return wrote([&] { return archive.saveAsPluginFile(directory); });
+        return archive.saveAsPluginFile(directory);
     } else if (format == 2) {
         if constexpr (requires { archive.saveAsZanthPluginFile(directory); })
             return wrote([&] { return archive.saveAsZanthPluginFile(directory); });

@@ -144,6 +144,16 @@ TEST_F(Commands, FolderHierarchyConvertsIntoTheChosenPackage) {
         EXPECT_EQ(dir.item("out/Converted.kvx")->MacCreator(), "KVv2");
         EXPECT_EQ(dir.item("out/Converted.kvx")->MacType(), "KVPx");
     }
+
+    // The package opens in the editor with the folder's tree.
+    application.openDocument(dir.item("src/MyPlugin"));
+    application.openDocument(dir.item("out/Converted.kvx"));
+    const auto windows = PluginViewerWindow::windows();
+    ASSERT_EQ(windows.size(), 2);
+    EXPECT_EQ(windows[1]->Title(), "Converted.kvx");
+    EXPECT_EQ(windows[1]->archive()->name(), "MyPlugin");
+    EXPECT_EQ(test::outline(windows[1]->archive()), test::outline(windows[0]->archive()));
+    EXPECT_TRUE(test::outline(windows[1]->archive()).contains("    my.dll\n"));
 }
 
 TEST_F(Commands, ConversionsThatFailSayConversionFailedAndLeaveNoPackage) {

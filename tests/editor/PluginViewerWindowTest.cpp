@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QMenuBar>
 #include <QTest>
@@ -351,22 +352,24 @@ TEST_F(EditorTest, RevertReadsTheSourceAgainAndKeepsTheFlag) {
 }
 
 TEST_F(EditorTest, TheClosePromptsAnswers) {
+    TempDir dir;
     struct Case {
         const char* what;
         int answer;
-        bool answerSaveDialog;
+        const char* saveAs;  // the name typed in the save dialog; nil cancels it
         bool closes;
     };
     const Case cases[] = {
-        {"Cancel keeps the window", kAnswerCancel, false, false},
-        {"Don't Save closes it", kAnswerAlternate, false, true},
-        {"Save, then a cancelled save dialog, keeps it and its changes", kAnswerAction, false, false},
+        {"Cancel keeps the window", kAnswerCancel, nullptr, false},
+        {"Don't Save closes it", kAnswerAlternate, nullptr, true},
+        {"Save writes a single-file package and closes it", kAnswerAction, "Kept", true},
+        {"Save, then a cancelled save dialog, keeps it and its changes", kAnswerAction, nullptr, false},
     };
     for (const Case& c : cases) {
         ui->clear();
         PluginViewerWindow* w = PluginViewerWindow::create(false);
         ui->queueDialogAnswer(c.answer);
-        if (c.answerSaveDialog) ui->queueFileAnswer(nullptr);
+        if (c.answer == kAnswerAction) ui->queueFileAnswer(c.saveAs ? dir.item(c.saveAs) : nullptr);
         EXPECT_EQ(w->close(), c.closes) << c.what;
         ASSERT_EQ(ui->shown().size(), 1u) << c.what;
         EXPECT_EQ(ui->shown()[0].request.window, w) << c.what;
@@ -375,11 +378,44 @@ TEST_F(EditorTest, TheClosePromptsAnswers) {
                   "the window?");
         EXPECT_EQ(ui->fileDialogs().size(), c.answer == kAnswerAction ? 1u : 0u) << c.what;
         EXPECT_EQ(PluginViewerWindow::windows().contains(w), !c.closes) << c.what;
+        if (c.saveAs) {
+            EXPECT_TRUE(dir.exists(QString(c.saveAs) + ".kvx")) << c.what;
+        }
         if (!c.closes) {
             EXPECT_TRUE(w->ContentsChanged()) << c.what;
             delete w;
         }
     }
+}
+
+TEST_F(EditorTest, SavingAsKVXNamesThePluginAfterTheChosenFileAndReopensAsTheSameTree) {
+    TempDir dir;
+    dir.mkdir("out");
+    PluginViewerWindow* w = PluginViewerWindow::create(false);
+    dir.write("index.html", "<p>help</p>");
+    w->archive()->item(1)->asFolder()->item(1)->asFolder()->add(
+        model::PluginItemFile::create(dir.item("index.html"), true));
+    ui->queueFileAnswer(nullptr);
+    w->_SaveKVXFormat_Action();
+    EXPECT_TRUE(w->ContentsChanged()) << "a cancelled save dialog keeps the flag";
+    EXPECT_EQ(QDir(dir.path("out")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+
+    ui->queueFileAnswer(dir.item("out/Sample.kvx"));
+    w->_SaveKVXFormat_Action();
+    EXPECT_EQ(w->archive()->name(), "Sample") << "the part before the first dot";
+    EXPECT_EQ(w->Title(), "Untitled.kvx") << "saving keeps the title";
+    EXPECT_FALSE(w->ContentsChanged());
+    EXPECT_EQ(QDir(dir.path("out")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"Sample.kvx"});
+
+    application.openDocument(dir.item("out/Sample.kvx"));
+    ASSERT_EQ(PluginViewerWindow::windows().size(), 2);
+    PluginViewerWindow* reopened = PluginViewerWindow::windows()[1];
+    EXPECT_EQ(reopened->Title(), "Sample.kvx");
+    EXPECT_FALSE(reopened->ContentsChanged());
+    EXPECT_EQ(reopened->archive()->name(), "Sample");
+    EXPECT_EQ(test::outline(reopened->archive()), test::outline(w->archive()));
+    EXPECT_TRUE(test::outline(reopened->archive()).contains("    index.html\n"));
 }
 
 TEST_F(EditorTest, QuittingClosesChangedWindowsWithoutAsking) {
