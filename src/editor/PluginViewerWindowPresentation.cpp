@@ -49,7 +49,7 @@ void PluginViewerWindow::_expandRow(int row, bool onlyIfCollapsed) {
     if (!folder || folder->items().empty()) return;
 
     Busy busy(this);
-    platform::ProgressScope progress(QStringLiteral("Opening \"%1\"").arg(node->name()));
+    platform::ProgressScope progress(QStringLiteral("Expanding \"%1\"").arg(node->name()));
     std::vector<PluginRowModel::Row> rows;
     rows.reserve(folder->items().size());
     for (size_t i = 0; i < folder->items().size(); ++i) {
@@ -88,7 +88,7 @@ void PluginViewerWindow::_collapseRow(int row, bool onlyIfExpanded) {
     if (!folder) return;
 
     Busy busy(this);
-    platform::ProgressScope progress(QStringLiteral("Closing \"%1\"").arg(node->name()));
+    platform::ProgressScope progress(QStringLiteral("Collapsing \"%1\"").arg(node->name()));
     mListBox1->rows()->removeRange(row + 1, shownRowsUnder(*folder, row));
 }
 

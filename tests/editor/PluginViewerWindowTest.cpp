@@ -446,7 +446,7 @@ TEST_F(EditorTest, LongOperationsRunInsideAProgressScope) {
     ui->queueFileAnswer(dir.item("out"));
     w->_FileSaveAsFolderHierarchy_Action();
     w->_EditRevert_Action();
-    EXPECT_EQ(ui->progressLabels(), (QStringList{"Opening \"Sample\"", "Closing \"Sample\"",
+    EXPECT_EQ(ui->progressLabels(), (QStringList{"Expanding \"Sample\"", "Collapsing \"Sample\"",
                                                  "Saving \"Sample\"", "Reading \"Sample\""}));
 }
 
