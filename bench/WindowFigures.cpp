@@ -36,7 +36,8 @@ std::shared_ptr<model::PluginItemFolder> wideFolder(const QString& name, int n) 
 }
 
 // A new plugin whose root holds the given folders, shown in a window.
-PluginViewerWindow* windowWith(const std::vector<std::shared_ptr<model::PluginItemFolder>>& folders) {
+PluginViewerWindow* windowWith(
+    const std::vector<std::shared_ptr<model::PluginItemFolder>>& folders) {
     auto plugin = PluginArchive::create(false);
     for (const auto& f : folders) plugin->add(f);
     PluginViewerWindow* w = PluginViewerWindow::create(plugin);
@@ -58,7 +59,8 @@ void settle(PluginListBox* list) {
 
 }  // namespace
 
-void windowFigures(int argc, char** argv, int runs, const std::function<bool(const char*)>& wanted) {
+void windowFigures(int argc, char** argv, int runs,
+                   const std::function<bool(const char*)>& wanted) {
     if (!wanted("window_expand_10000") && !wanted("window_collapse_20000") &&
         !wanted("window_paint_20000"))
         return;

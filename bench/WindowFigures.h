@@ -8,7 +8,6 @@
 // 20,000 rows (against a list of 20).
 namespace zpc::bench {
 
-void windowFigures(int argc, char** argv, int runs,
-                   const std::function<bool(const char*)>& wanted);
+void windowFigures(int argc, char** argv, int runs, const std::function<bool(const char*)>& wanted);
 
 }  // namespace zpc::bench

@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
         write(root + "/Build Resources/Windows/Sample.dll", QByteArray(4096, 'x'));
         write(root + "/Build Resources/Mac Cocoa/Sample.dylib", QByteArray(4096, 'x'));
         write(root + "/IDE Resources/Help/index.html", "<html><body>Sample</body></html>");
-        write(root + "/IDE Resources/Help/Sample Control.html", "<html><body>Control</body></html>");
+        write(root + "/IDE Resources/Help/Sample Control.html",
+              "<html><body>Control</body></html>");
         write(root + "/IDE Resources/Controls Palette/SampleControl.png", QByteArray());
         application.openDocument(platform::folderItemForPath(root));
         const auto windows = editor::PluginViewerWindow::windows();

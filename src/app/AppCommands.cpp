@@ -25,10 +25,14 @@ using editor::PluginViewerWindow;
 
 namespace {
 
-const char* const kAppCommands[] = {"AppleAbout",       "FileOpen",
-                                    "FileOpenFolder",   "FileNew",
-                                    "ConvertOldPluginFormat", "ConvertFolderHierarchy",
-                                    "FileNewClassicHierarchy", "FileQuit"};
+const char* const kAppCommands[] = {"AppleAbout",
+                                    "FileOpen",
+                                    "FileOpenFolder",
+                                    "FileNew",
+                                    "ConvertOldPluginFormat",
+                                    "ConvertFolderHierarchy",
+                                    "FileNewClassicHierarchy",
+                                    "FileQuit"};
 
 // The zip routines arrive with the zipped-package support; until then a
 // plugin has none (and cannot be saved or read in that form).
@@ -66,7 +70,8 @@ void App::attachMenuHandlers() {
     // comes last.
     menu.setAppHandler(QStringLiteral("AppleAbout"), [this] { return AppleAbout_Action(); });
     menu.setAppHandler(QStringLiteral("FileOpen"), [this] { return FileOpen_Action(); });
-    menu.setAppHandler(QStringLiteral("FileOpenFolder"), [this] { return FileOpenFolder_Action(); });
+    menu.setAppHandler(QStringLiteral("FileOpenFolder"),
+                       [this] { return FileOpenFolder_Action(); });
     menu.setAppHandler(QStringLiteral("FileNew"), [this] { return FileNew_Action(); });
     menu.setAppHandler(QStringLiteral("ConvertOldPluginFormat"),
                        [this] { return ConvertOldPluginFormat_Action(); });
@@ -98,7 +103,9 @@ void App::releaseCommands() {
     menu.setAppEnabler({});
 }
 
-StartWindow* App::startWindow() const { return mStartWindow.data(); }
+StartWindow* App::startWindow() const {
+    return mStartWindow.data();
+}
 
 void App::setUsesStartWindow(bool uses) {
     mUsesStartWindow = uses;
@@ -255,17 +262,25 @@ bool App::FileQuit_Action() {
 
 // ---- The editor windows' host ----
 
-int App::documentRequiresSave(QWidget* window) { return displayDialogDocumentRequiresSave(window); }
+int App::documentRequiresSave(QWidget* window) {
+    return displayDialogDocumentRequiresSave(window);
+}
 
-archive::CompressDelegate App::compressDelegate() { return bindCompress(this); }
+archive::CompressDelegate App::compressDelegate() {
+    return bindCompress(this);
+}
 
-model::DecompressDelegate App::decompressDelegate() { return bindDecompress(this); }
+model::DecompressDelegate App::decompressDelegate() {
+    return bindDecompress(this);
+}
 
 void App::documentWindowOpened(QMainWindow* window) {
     if (!hasGlobalMenuBar()) Menu::instance().installInto(window->menuBar());
     if (mStartWindow) mStartWindow->hide();
 }
 
-void App::documentWindowClosed(QMainWindow*) { showStartWindowIfIdle(); }
+void App::documentWindowClosed(QMainWindow*) {
+    showStartWindowIfIdle();
+}
 
 }  // namespace zpc::app

@@ -28,8 +28,8 @@ StartWindow::StartWindow(QWidget* parent) : QMainWindow(parent) {
     auto* heading = new QHBoxLayout();
     auto* logo = new QLabel(content);
     if (platform::PicturePtr icon = platform::pictures::appIcon())
-        logo->setPixmap(QPixmap::fromImage(icon->composed()).scaled(
-            48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        logo->setPixmap(QPixmap::fromImage(icon->composed())
+                            .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     heading->addWidget(logo);
     auto* title = new QLabel(
         QStringLiteral("<b>%1</b><br>Make a new plugin, open one, or convert one to a single-file "

@@ -24,8 +24,12 @@ bool PluginConverter::Convert() {
     return ConvertBuildResources() && ConvertIDEResources();
 }
 
-bool PluginConverter::ConvertBuildResources() { return false; }
-bool PluginConverter::ConvertIDEResources() { return false; }
+bool PluginConverter::ConvertBuildResources() {
+    return false;
+}
+bool PluginConverter::ConvertIDEResources() {
+    return false;
+}
 
 bool PluginConverter::ConvertFromDirectory() {
     if (!mPluginDest) return false;

@@ -13,7 +13,11 @@ DocumentHost::~DocumentHost() {
 void DocumentHost::documentWindowOpened(QMainWindow*) {}
 void DocumentHost::documentWindowClosed(QMainWindow*) {}
 
-DocumentHost* documentHost() { return gHost; }
-void setDocumentHost(DocumentHost* host) { gHost = host; }
+DocumentHost* documentHost() {
+    return gHost;
+}
+void setDocumentHost(DocumentHost* host) {
+    gHost = host;
+}
 
 }  // namespace zpc::editor

@@ -51,7 +51,9 @@ private:
     PluginListBox* mList;
 };
 
-int depthOf(const model::PluginItemPtr& node) { return node ? node->identation() : 0; }
+int depthOf(const model::PluginItemPtr& node) {
+    return node ? node->identation() : 0;
+}
 
 }  // namespace
 
@@ -71,7 +73,8 @@ PluginListBox::PluginListBox(QWidget* parent) : QListView(parent), mRows(new Plu
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(12);
     setFont(f);
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { emit Change(); });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { emit Change(); });
 }
 
 int PluginListBox::ListIndex() const {
@@ -97,7 +100,9 @@ void PluginListBox::setExpanded(int row, bool expanded) {
         emit CollapseRow(row);
 }
 
-void PluginListBox::AddFolder(const model::PluginItemPtr& node) { InsertFolder(ListCount(), node); }
+void PluginListBox::AddFolder(const model::PluginItemPtr& node) {
+    InsertFolder(ListCount(), node);
+}
 
 void PluginListBox::InsertFolder(int row, const model::PluginItemPtr& node) {
     std::vector<PluginRowModel::Row> one(1);
@@ -112,7 +117,9 @@ void PluginListBox::InsertRow(int row, const model::PluginItemPtr& node) {
     mRows->insert(row, std::move(one));
 }
 
-void PluginListBox::RemoveRow(int row) { mRows->removeRange(row, 1); }
+void PluginListBox::RemoveRow(int row) {
+    mRows->removeRange(row, 1);
+}
 
 void PluginListBox::DeleteAllRows() {
     // A reset clears the selection without telling anybody.
@@ -131,7 +138,9 @@ int PluginListBox::RowFromXY(int x, int y) const {
     return i.isValid() ? i.row() : -1;
 }
 
-int PluginListBox::columnWidth() const { return viewport()->width(); }
+int PluginListBox::columnWidth() const {
+    return viewport()->width();
+}
 
 int PluginListBox::textBaseline() const {
     const QFontMetrics fm(font());
@@ -161,8 +170,8 @@ void PluginListBox::mousePressEvent(QMouseEvent* event) {
 void PluginListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && toggleAt(event->position().toPoint())) return;
     QListView::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton && RowFromXY(event->position().toPoint().x(),
-                                                       event->position().toPoint().y()) >= 0)
+    if (event->button() == Qt::LeftButton &&
+        RowFromXY(event->position().toPoint().x(), event->position().toPoint().y()) >= 0)
         emit DoubleClick();
 }
 
@@ -213,7 +222,8 @@ void PluginListBox::keyPressEvent(QKeyEvent* event) {
                     return;
                 }
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     QListView::keyPressEvent(event);

@@ -15,9 +15,12 @@ QVariant PluginRowModel::data(const QModelIndex& index, int role) const {
     const Row& row = mRows[size_t(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::AccessibleTextRole: return row.node ? row.node->name() : QString();
-        case Qt::ToolTipRole: return row.helpTag.isEmpty() ? QVariant() : QVariant(row.helpTag);
-        default: return {};
+        case Qt::AccessibleTextRole:
+            return row.node ? row.node->name() : QString();
+        case Qt::ToolTipRole:
+            return row.helpTag.isEmpty() ? QVariant() : QVariant(row.helpTag);
+        default:
+            return {};
     }
 }
 
@@ -31,7 +34,9 @@ model::PluginItemPtr PluginRowModel::node(int row) const {
     return validRow(row) ? mRows[size_t(row)].node : nullptr;
 }
 
-bool PluginRowModel::isFolder(int row) const { return validRow(row) && mRows[size_t(row)].folder; }
+bool PluginRowModel::isFolder(int row) const {
+    return validRow(row) && mRows[size_t(row)].folder;
+}
 
 bool PluginRowModel::isExpanded(int row) const {
     return validRow(row) && mRows[size_t(row)].expanded;

@@ -77,7 +77,8 @@ PluginViewerWindow* PluginViewerWindow::create(std::shared_ptr<PluginArchive> ar
 PluginViewerWindow* PluginViewerWindow::create(bool classic) {
     auto* window = new PluginViewerWindow();
     window->mArchive = PluginArchive::create(classic);
-    if (DocumentHost* host = documentHost()) window->mArchive->compressorAgent = host->compressDelegate();
+    if (DocumentHost* host = documentHost())
+        window->mArchive->compressorAgent = host->compressDelegate();
     window->setTitle(window->mArchive->name() + QLatin1Char('.') + PluginArchive::fileExtension());
     window->RepopulateListbox();
     window->_handleChanges(true);
@@ -112,8 +113,10 @@ void PluginViewerWindow::CreateControls() {
         return ListBox1_CellTextPaint(g, row, column, x, y);
     };
     connect(mListBox1, &PluginListBox::ExpandRow, this, &PluginViewerWindow::ListBox1_ExpandRow);
-    connect(mListBox1, &PluginListBox::CollapseRow, this, &PluginViewerWindow::ListBox1_CollapseRow);
-    connect(mListBox1, &PluginListBox::DoubleClick, this, &PluginViewerWindow::ListBox1_DoubleClick);
+    connect(mListBox1, &PluginListBox::CollapseRow, this,
+            &PluginViewerWindow::ListBox1_CollapseRow);
+    connect(mListBox1, &PluginListBox::DoubleClick, this,
+            &PluginViewerWindow::ListBox1_DoubleClick);
     connect(mListBox1, &PluginListBox::Change, this, &PluginViewerWindow::ListBox1_Change);
 
     mBtnAdd = new BevelButton(mContent);
@@ -152,7 +155,9 @@ void PluginViewerWindow::resizeEvent(QResizeEvent* event) {
     Layout();
 }
 
-void PluginViewerWindow::ListBox1_Open() { mListBox1->AcceptFileDrop(QStringLiteral("special/any")); }
+void PluginViewerWindow::ListBox1_Open() {
+    mListBox1->AcceptFileDrop(QStringLiteral("special/any"));
+}
 
 // Editing (selection, adding, removing, drops, renaming) and the item actions
 // build on these handlers.

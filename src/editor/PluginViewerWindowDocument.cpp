@@ -51,13 +51,16 @@ bool saveProject(A& archive, const FolderItemPtr& directory) {
 
 }  // namespace
 
-void PluginViewerWindow::_handleChanges(bool changed) { setWindowModified(changed); }
+void PluginViewerWindow::_handleChanges(bool changed) {
+    setWindowModified(changed);
+}
 
 void PluginViewerWindow::AddMenuHandlers() {
     addMenuHandler(QStringLiteral("FileSave"), [this] { return _FileSave_Action(); });
     addMenuHandler(QStringLiteral("FileSaveAsFolderHierarchy"),
                    [this] { return _FileSaveAsFolderHierarchy_Action(); });
-    addMenuHandler(QStringLiteral("FileSaveAsProject"), [this] { return _FileSaveAsProject_Action(); });
+    addMenuHandler(QStringLiteral("FileSaveAsProject"),
+                   [this] { return _FileSaveAsProject_Action(); });
     addMenuHandler(QStringLiteral("SaveKVXFormat"), [this] { return _SaveKVXFormat_Action(); });
     addMenuHandler(QStringLiteral("SaveZanthFormat"), [this] { return _SaveZanthFormat_Action(); });
     addMenuHandler(QStringLiteral("EditRevert"), [this] { return _EditRevert_Action(); });
@@ -171,8 +174,10 @@ bool PluginViewerWindow::Event_CancelClose(bool appQuitting) {
             // A save that was cancelled or failed keeps the window, and the
             // changes, open.
             return ContentsChanged();
-        case 2: return false;
-        default: return true;
+        case 2:
+            return false;
+        default:
+            return true;
     }
 }
 

@@ -35,9 +35,13 @@ void PluginViewerWindow::RepopulateListbox() {
     mListBox1->setCellHelpTag(0, kRootHelpTag);
 }
 
-void PluginViewerWindow::ListBox1_ExpandRow(int row) { _expandRow(row, false); }
+void PluginViewerWindow::ListBox1_ExpandRow(int row) {
+    _expandRow(row, false);
+}
 
-void PluginViewerWindow::ListBox1_CollapseRow(int row) { _collapseRow(row, false); }
+void PluginViewerWindow::ListBox1_CollapseRow(int row) {
+    _collapseRow(row, false);
+}
 
 // One level is added: the folder's children in their order, folder rows
 // collapsed. The rows are gathered first and go into the list in one batch.

@@ -3,10 +3,10 @@
 #include "app/StartWindow.h"
 #include "support/EditorTestSupport.h"
 
+#include <sys/xattr.h>
 #include <QApplication>
 #include <QFileOpenEvent>
 #include <QPushButton>
-#include <sys/xattr.h>
 
 using namespace zpc;
 using namespace zpc::platform;
@@ -46,7 +46,8 @@ TEST_F(Commands, NewAndNewClassicOpenAnEmptyPluginOfTheirStandardFolders) {
     const auto windows = PluginViewerWindow::windows();
     ASSERT_EQ(windows.size(), 2);
     EXPECT_EQ(test::outline(windows[0]->archive()), kModern);
-    EXPECT_TRUE(test::outline(windows[1]->archive()).startsWith("Build Resources/\n  Mac Classic/\n"));
+    EXPECT_TRUE(
+        test::outline(windows[1]->archive()).startsWith("Build Resources/\n  Mac Classic/\n"));
     for (PluginViewerWindow* w : windows) {
         EXPECT_EQ(w->Title(), "Untitled.kvx");
         EXPECT_TRUE(w->ContentsChanged());
@@ -54,13 +55,15 @@ TEST_F(Commands, NewAndNewClassicOpenAnEmptyPluginOfTheirStandardFolders) {
 }
 
 TEST_F(Commands, CancelledDialogsDoNothing) {
-    for (const char* item : {"FileOpen", "FileOpenFolder", "ConvertOldPluginFormat", "ConvertFolderHierarchy"})
+    for (const char* item :
+         {"FileOpen", "FileOpenFolder", "ConvertOldPluginFormat", "ConvertFolderHierarchy"})
         choose(item);
     EXPECT_TRUE(PluginViewerWindow::windows().isEmpty());
     EXPECT_TRUE(ui->shown().empty()) << "no message";
     ASSERT_EQ(ui->fileDialogs().size(), 4u);
-    const FileDialogRequest::Kind kinds[] = {FileDialogRequest::Open, FileDialogRequest::SelectFolder,
-                                             FileDialogRequest::Open, FileDialogRequest::SelectFolder};
+    const FileDialogRequest::Kind kinds[] = {
+        FileDialogRequest::Open, FileDialogRequest::SelectFolder, FileDialogRequest::Open,
+        FileDialogRequest::SelectFolder};
     for (size_t i = 0; i < 4; ++i) {
         const FileDialogRequest& r = ui->fileDialogs()[i];
         EXPECT_EQ(r.kind, kinds[i]) << i;
@@ -87,7 +90,8 @@ TEST_F(Commands, OpenFolderHierarchyOpensAPluginFolderOrTheFirstOneBelow) {
               (QStringList{"Opening \"Sample\"", "Opening \"Holder\"", "Opening \"Empty\""}));
     const auto windows = PluginViewerWindow::windows();
     EXPECT_FALSE(windows[0]->ContentsChanged());
-    EXPECT_FALSE(windows[0]->archive()->mutableName()) << "opened directly: the root keeps its name";
+    EXPECT_FALSE(windows[0]->archive()->mutableName())
+        << "opened directly: the root keeps its name";
     EXPECT_TRUE(windows[1]->archive()->mutableName()) << "found below: the root may be renamed";
 }
 
@@ -136,10 +140,11 @@ TEST_F(Commands, FolderHierarchyConvertsIntoTheChosenPackage) {
 
     const auto listing = test::runProcess("sqlite3", {dir.path("out/Converted.kvx"), "-A", "-t"});
     ASSERT_EQ(listing.exitCode, 0) << listing.output.toStdString();
-    EXPECT_EQ(QString::fromUtf8(listing.output).split('\n', Qt::SkipEmptyParts),
-              (QStringList{"MyPlugin", "MyPlugin/Build Resources", "MyPlugin/Build Resources/Windows",
-                           "MyPlugin/Build Resources/Windows/my.dll", "MyPlugin/IDE Resources",
-                           "MyPlugin/IDE Resources/Help", "MyPlugin/IDE Resources/Help/index.html"}));
+    EXPECT_EQ(
+        QString::fromUtf8(listing.output).split('\n', Qt::SkipEmptyParts),
+        (QStringList{"MyPlugin", "MyPlugin/Build Resources", "MyPlugin/Build Resources/Windows",
+                     "MyPlugin/Build Resources/Windows/my.dll", "MyPlugin/IDE Resources",
+                     "MyPlugin/IDE Resources/Help", "MyPlugin/IDE Resources/Help/index.html"}));
     if (hasUserXattrs(dir.path("out/Converted.kvx"))) {
         EXPECT_EQ(dir.item("out/Converted.kvx")->MacCreator(), "KVv2");
         EXPECT_EQ(dir.item("out/Converted.kvx")->MacType(), "KVPx");
@@ -170,7 +175,8 @@ TEST_F(Commands, ConversionsThatFailSayConversionFailedAndLeaveNoPackage) {
     };
     const Case cases[] = {
         {"an old-format file", "ConvertOldPluginFormat", "Tools.old", "Tools.kvx", "Tools.old.kvx"},
-        {"a folder without a plugin", "ConvertFolderHierarchy", "NoPlugin", "NoPlugin.kvx", "NoPlugin.kvx"},
+        {"a folder without a plugin", "ConvertFolderHierarchy", "NoPlugin", "NoPlugin.kvx",
+         "NoPlugin.kvx"},
         {"a cancelled save dialog", "ConvertFolderHierarchy", "Plugin", nullptr, "Plugin.kvx"},
     };
     for (const Case& c : cases) {

@@ -3,9 +3,9 @@
 #include "platform/VirtualVolume.h"
 #include "support/TestSupport.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
-#include <unistd.h>
 
 using namespace zpc::archive;
 using namespace zpc::platform;
@@ -25,7 +25,8 @@ bool convert(const TempDir& dir, const QString& source) {
 // The package as the standard tool unpacks it.
 QMap<QString, QByteArray> unpacked(const TempDir& dir) {
     dir.mkdir("unpacked");
-    const auto r = runProcess("sqlite3", {dir.path("out.kvx"), "-A", "-x", "-C", dir.path("unpacked")});
+    const auto r =
+        runProcess("sqlite3", {dir.path("out.kvx"), "-A", "-x", "-C", dir.path("unpacked")});
     EXPECT_EQ(r.exitCode, 0) << r.output.toStdString();
     return snapshotTree(dir.path("unpacked"));
 }
@@ -41,10 +42,13 @@ TEST(PluginConverter, AFolderHierarchyIsCopiedUnderOneFolderNamedAfterThePlugin)
     dir.write("src/Tools/IDE Resources/.DS_Store", "hidden files stay behind");
     dir.write("src/Tools/.hiddendir/kept.txt", "a hidden folder is read like any other");
     dir.write("elsewhere/target.txt", "through a link");
-    ASSERT_EQ(::symlink(QFile::encodeName(dir.path("elsewhere/target.txt")).constData(),
-                        QFile::encodeName(dir.path("src/Tools/IDE Resources/Help/linked.txt")).constData()),
-              0);
-    ASSERT_EQ(::symlink("..", QFile::encodeName(dir.path("src/Tools/IDE Resources/up")).constData()), 0);
+    ASSERT_EQ(
+        ::symlink(
+            QFile::encodeName(dir.path("elsewhere/target.txt")).constData(),
+            QFile::encodeName(dir.path("src/Tools/IDE Resources/Help/linked.txt")).constData()),
+        0);
+    ASSERT_EQ(
+        ::symlink("..", QFile::encodeName(dir.path("src/Tools/IDE Resources/up")).constData()), 0);
 
     ASSERT_TRUE(convert(dir, "src/Tools"));
     const auto got = unpacked(dir);
@@ -81,8 +85,8 @@ TEST(PluginConverter, NothingToConvertOrAFailedWriteLeavesNoPackage) {
         const char* source;
     };
     const Case cases[] = {
-        {"a folder without a plugin", [](const TempDir& d) { d.write("src/x/readme.txt", "no plugin"); },
-         "src"},
+        {"a folder without a plugin",
+         [](const TempDir& d) { d.write("src/x/readme.txt", "no plugin"); }, "src"},
         {"an empty folder", [](const TempDir& d) { d.mkdir("src"); }, "src"},
         // The old single-file form is not converted yet.
         {"a plain file", [](const TempDir& d) { d.write("src", "old plugin"); }, "src"},
@@ -99,7 +103,8 @@ TEST(PluginConverter, NothingToConvertOrAFailedWriteLeavesNoPackage) {
         c.make(dir);
         EXPECT_FALSE(convert(dir, c.source)) << c.what;
         // Neither the package nor its temporary file.
-        EXPECT_EQ(QDir(dir.path()).entryList({"*out.kvx*"}, QDir::Hidden | QDir::Files), QStringList())
+        EXPECT_EQ(QDir(dir.path()).entryList({"*out.kvx*"}, QDir::Hidden | QDir::Files),
+                  QStringList())
             << c.what;
     }
 }

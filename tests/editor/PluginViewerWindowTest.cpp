@@ -39,7 +39,9 @@ QImage listPicture(PluginViewerWindow* w) {
     return w->ListBox1()->viewport()->grab().toImage();
 }
 
-bool isBlue(QRgb p) { return qBlue(p) > 200 && qRed(p) < 80 && qGreen(p) < 80; }
+bool isBlue(QRgb p) {
+    return qBlue(p) > 200 && qRed(p) < 80 && qGreen(p) < 80;
+}
 
 }  // namespace
 
@@ -52,13 +54,13 @@ TEST_F(EditorTest, ANewPluginIsAnUntitledChangedDocumentWithOneCollapsedRow) {
     EXPECT_TRUE(w->isWindowModified());
     EXPECT_EQ(rowLines(w->ListBox1()), QStringList{"Untitled/"});
     EXPECT_EQ(w->ListBox1()->RowTag(0), w->archive());
-    EXPECT_TRUE(bool(w->archive()->compressorAgent) ||
-                !bool(application.compressDelegate()))
+    EXPECT_TRUE(bool(w->archive()->compressorAgent) || !bool(application.compressDelegate()))
         << "a new plugin gets the application's zip routine";
     EXPECT_EQ(w->ListBox1()->rows()->data(w->ListBox1()->rows()->index(0), Qt::ToolTipRole),
               "Right click to rename the plugin");
-    EXPECT_EQ(w->ListBox1()->toolTip(),
-              "You can drag and drop files/folders and drag reorder them, click Save to save changes.");
+    EXPECT_EQ(
+        w->ListBox1()->toolTip(),
+        "You can drag and drop files/folders and drag reorder them, click Save to save changes.");
     EXPECT_EQ(w->ListBox1()->acceptedFileTypes(), QStringList{"special/any"});
 
     // Layout: the content is 541 x 546; the list and buttons keep their anchors.
@@ -103,7 +105,8 @@ TEST_F(EditorTest, ExpandingAddsOneLevelAndCollapsingRemovesEveryLevelBelow) {
     dir.mkdir("Sample/Build Resources/Windows/Debug");
     dir.write("Sample/Build Resources/Windows/Debug/sample.pdb", "pdb");
     dir.mkdir("Sample/IDE Resources/Help");
-    PluginViewerWindow* w = PluginViewerWindow::create(PluginArchive::create(dir.item("Sample"), false, nullptr));
+    PluginViewerWindow* w =
+        PluginViewerWindow::create(PluginArchive::create(dir.item("Sample"), false, nullptr));
     PluginListBox* list = w->ListBox1();
 
     list->setExpanded(0, true);
@@ -112,25 +115,18 @@ TEST_F(EditorTest, ExpandingAddsOneLevelAndCollapsingRemovesEveryLevelBelow) {
     list->setExpanded(rowNamed(list, "Help"), true);  // no such row yet: nothing happens
     list->setExpanded(rowNamed(list, "IDE Resources"), true);
     list->setExpanded(rowNamed(list, "Help"), true);
-    EXPECT_EQ(rowLines(list).mid(2), (QStringList{"  IDE Resources/-", "    Controls Palette/",
-                                                  "    Help/-"}))
+    EXPECT_EQ(rowLines(list).mid(2),
+              (QStringList{"  IDE Resources/-", "    Controls Palette/", "    Help/-"}))
         << "an empty folder expands with nothing under it";
 
     list->setExpanded(rowNamed(list, "Build Resources"), true);
     list->setExpanded(rowNamed(list, "Windows"), true);
     list->setExpanded(rowNamed(list, "Debug"), true);
-    const QStringList full = {"Sample/-",
-                              "  Build Resources/-",
-                              "    Mac Carbon Mach-O Universal/",
-                              "    Mac Cocoa/",
-                              "    Windows/-",
-                              "      Debug/-",
-                              "        sample.pdb",
-                              "      sample.dll",
-                              "    Linux X86/",
-                              "  IDE Resources/-",
-                              "    Controls Palette/",
-                              "    Help/-"};
+    const QStringList full = {
+        "Sample/-",           "  Build Resources/-",   "    Mac Carbon Mach-O Universal/",
+        "    Mac Cocoa/",     "    Windows/-",         "      Debug/-",
+        "        sample.pdb", "      sample.dll",      "    Linux X86/",
+        "  IDE Resources/-",  "    Controls Palette/", "    Help/-"};
     EXPECT_EQ(rowLines(list), full);
     EXPECT_EQ(Access::countDisplayedChildForItem(w, list->RowTag(1), 1), 7);
     EXPECT_EQ(Access::countDisplayedChildForItem(w, list->RowTag(4), 4), 3);
@@ -157,7 +153,8 @@ TEST_F(EditorTest, CollapsingTakesRowsWhoseFileVanishedFromDisk) {
     TempDir dir;
     dir.write("Sample/IDE Resources/Help/a.html", "a");
     dir.write("Sample/IDE Resources/Help/b.html", "b");
-    PluginViewerWindow* w = PluginViewerWindow::create(PluginArchive::create(dir.item("Sample"), false, nullptr));
+    PluginViewerWindow* w =
+        PluginViewerWindow::create(PluginArchive::create(dir.item("Sample"), false, nullptr));
     PluginListBox* list = w->ListBox1();
     list->setExpanded(0, true);
     list->setExpanded(rowNamed(list, "IDE Resources"), true);
@@ -192,8 +189,10 @@ TEST_F(EditorTest, TrianglesAndKeysOpenAndCloseFolderRows) {
     const Step steps[] = {
         {Qt::Key_Right, {"Untitled/-", "  Build Resources/", "  IDE Resources/"}, 0},
         {Qt::Key_Right, {"Untitled/-", "  Build Resources/", "  IDE Resources/"}, 1},
-        {Qt::Key_Plus, {"Untitled/-", "  Build Resources/-", "    Mac Carbon Mach-O Universal/",
-                        "    Mac Cocoa/", "    Windows/", "    Linux X86/", "  IDE Resources/"}, 1},
+        {Qt::Key_Plus,
+         {"Untitled/-", "  Build Resources/-", "    Mac Carbon Mach-O Universal/", "    Mac Cocoa/",
+          "    Windows/", "    Linux X86/", "  IDE Resources/"},
+         1},
         {Qt::Key_Minus, {"Untitled/-", "  Build Resources/", "  IDE Resources/"}, 1},
         {Qt::Key_Left, {"Untitled/-", "  Build Resources/", "  IDE Resources/"}, 0},
         {Qt::Key_Return, {"Untitled/"}, 0},
@@ -237,8 +236,10 @@ TEST_F(EditorTest, RowsArePaintedWhiteAndLightBlueTheSelectedInTheSelectionColou
     };
     img = listPicture(w);
     const QImage rootIcon = w->archive()->icon()->composed().convertToFormat(QImage::Format_ARGB32);
-    const QImage folderIcon = pictures::foldericon()->composed().convertToFormat(QImage::Format_ARGB32);
-    EXPECT_EQ(firstInkColumn(img, 0), PluginListBox::kDisclosureWidth + 5 + firstOpaqueColumn(rootIcon));
+    const QImage folderIcon =
+        pictures::foldericon()->composed().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(firstInkColumn(img, 0),
+              PluginListBox::kDisclosureWidth + 5 + firstOpaqueColumn(rootIcon));
     EXPECT_EQ(firstInkColumn(img, 68),
               PluginListBox::kDisclosureWidth + 15 + firstOpaqueColumn(folderIcon));
 }
@@ -363,7 +364,8 @@ TEST_F(EditorTest, TheClosePromptsAnswers) {
         {"Cancel keeps the window", kAnswerCancel, nullptr, false},
         {"Don't Save closes it", kAnswerAlternate, nullptr, true},
         {"Save writes a single-file package and closes it", kAnswerAction, "Kept", true},
-        {"Save, then a cancelled save dialog, keeps it and its changes", kAnswerAction, nullptr, false},
+        {"Save, then a cancelled save dialog, keeps it and its changes", kAnswerAction, nullptr,
+         false},
     };
     for (const Case& c : cases) {
         ui->clear();
@@ -398,7 +400,8 @@ TEST_F(EditorTest, SavingAsKVXNamesThePluginAfterTheChosenFileAndReopensAsTheSam
     ui->queueFileAnswer(nullptr);
     w->_SaveKVXFormat_Action();
     EXPECT_TRUE(w->ContentsChanged()) << "a cancelled save dialog keeps the flag";
-    EXPECT_EQ(QDir(dir.path("out")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+    EXPECT_EQ(QDir(dir.path("out")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList());
 
     ui->queueFileAnswer(dir.item("out/Sample.kvx"));
     w->_SaveKVXFormat_Action();
