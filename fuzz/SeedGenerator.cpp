@@ -18,6 +18,7 @@ using zpc::test::ResourceForkWriter;
 namespace {
 
 QString gOut;
+QByteArray gFork;  // a small plugin's resource fork, for the package seeds
 
 void write(const QString& relative, const QByteArray& bytes) {
     QFile f(gOut + QLatin1Char('/') + relative);
@@ -34,6 +35,7 @@ void forkSeeds() {
     plugin.add("PLPC", 1000, "ppc code", QStringLiteral("Caf\u00e9"));
     plugin.add("PLCN", 0, QByteArray(), QStringLiteral(""), 0x20);
     const QByteArray fork = plugin.fork();
+    gFork = fork;
     ResourceForkWriter one;
     one.add("PL86", 1, "x");
     const QByteArray small = one.fork();
@@ -145,6 +147,22 @@ void kvxSeeds() {
         variant.schema = R::Schema(s);
         write(QStringLiteral("kvx/recipe-schema-%1").arg(s), variant.encode());
     }
+    // Old plugins inside a package, their forks in every carrier.
+    R old;
+    old.rows = {
+        row("Old/Raw", R::Mode::File, R::Data::Bytes, gFork),
+        row("Old/Plugin", R::Mode::File, R::Data::Null),
+        row("Old/._Plugin", R::Mode::File, R::Data::Bytes, ResourceForkWriter::appleDouble(gFork)),
+        row("Old/Zipped", R::Mode::File, R::Data::Null),
+        row("__MACOSX/Old/._Zipped", R::Mode::File, R::Data::Compressed,
+            ResourceForkWriter::appleDouble(gFork)),
+        row("Old/Single", R::Mode::File, R::Data::Bytes,
+            ResourceForkWriter::appleSingle(gFork, "data")),
+        row("Old/Binary", R::Mode::File, R::Data::Bytes,
+            ResourceForkWriter::macBinary(gFork, "data", QStringLiteral("Binary"))),
+    };
+    write(QStringLiteral("kvx/recipe-old-plugins"), old.encode());
+
     R small = plugin;
     small.pageSizeLog2 = 9;
     write(QStringLiteral("kvx/recipe-small-pages"), small.encode());

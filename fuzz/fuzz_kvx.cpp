@@ -1,12 +1,13 @@
 // The ".kvx" reader. An input that starts with the SQLite header is the
 // package file itself; any other input is a KvxRecipe, built into a valid
 // database (then damaged where the recipe says). Every entry is walked and
-// every file read through BinaryStream.
+// every file read through BinaryStream and searched for a resource fork.
 #include "FuzzSupport.h"
 #include "KvxRecipe.h"
 #include "platform/BinaryStream.h"
 #include "platform/DiskFolderItem.h"
 #include "platform/Exceptions.h"
+#include "platform/ResourceFork.h"
 #include "platform/VirtualVolume.h"
 #include "platform/VolumeStore.h"
 
@@ -38,6 +39,9 @@ void readFile(const FolderItemPtr& file) {
     }
     FUZZ_CHECK(stream->hasError() || total == length);
     stream->Close();
+
+    // Old plugins may travel inside a package, forks and companions too.
+    if (auto fork = openResourceFork(file)) FUZZ_CHECK(fork->count() > 0);
 }
 
 void walk(const FolderItemPtr& root) {
