@@ -1,6 +1,7 @@
 #!/bin/sh
 # Set-up for a Debian 12 machine: installs what is missing, builds, and then
-# either starts the application ("run") or runs every test ("test").
+# either starts the application ("run") or runs every test ("test"), the
+# fuzz targets included for a few seconds each.
 #   ./setup.sh run  [files to open...]
 #   ./setup.sh test
 # Both are idempotent: with everything installed and built they only check.
@@ -14,7 +15,8 @@ PACKAGES="g++ cmake ninja-build pkg-config git ca-certificates
   qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 qt6-image-formats-plugins libgl-dev
   libsqlite3-dev sqlite3 zlib1g-dev zip unzip
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core file"
+  xvfb xauth fonts-dejavu-core file
+  clang libclang-rt-14-dev"
 
 log() { printf '==> %s\n' "$*" >&2; }
 
@@ -79,6 +81,8 @@ case "$command" in
             run_tests "$ROOT/build-asan"
         log "benchmarks, small trees"
         "$ROOT/bench/run" --quick
+        log "fuzzing, short bounded runs"
+        "$ROOT/fuzz/run"
         log "all tests passed"
         ;;
     *)

@@ -251,7 +251,8 @@ QString DiskFolderItem::NativePath() const {
 }
 
 QString DiskFolderItem::URLPath() const {
-    if (mInvalid) return QStringLiteral("file://") + encodeUrlPath(mEncoded + '/' + QFile::encodeName(mInvalidName));
+    // An entry that can never exist has no URL: none may resolve to a real entry.
+    if (mInvalid) return QString();
     return encodeUrlPath(mEncoded, "file://");
 }
 

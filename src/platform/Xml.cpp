@@ -105,6 +105,9 @@ XmlDocumentPtr XmlDocument::parseFile(const FolderItemPtr& file) {
 XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes) {
     auto doc = create();
     QXmlStreamReader reader(bytes);
+    // Names stay as written, prefixes included, and namespace declarations
+    // are attributes like any other, so a document is written back as read.
+    reader.setNamespaceProcessing(false);
     std::vector<XmlNodePtr> stack{doc};
     auto fail = [&](const QString& why) -> XmlDocumentPtr {
         throw XmlException(QStringLiteral("%1 (line %2, column %3)")
@@ -116,7 +119,7 @@ XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes) {
         switch (reader.readNext()) {
             case QXmlStreamReader::StartElement: {
                 if (int(stack.size()) > kMaxDepth) return fail(QStringLiteral("The document is nested too deeply"));
-                auto el = doc->CreateElement(reader.name().toString());
+                auto el = doc->CreateElement(reader.qualifiedName().toString());
                 for (const auto& a : reader.attributes())
                     el->SetAttribute(a.qualifiedName().toString(), a.value().toString());
                 stack.back()->AppendChild(el);

@@ -79,6 +79,7 @@ TEST(FolderItem, ChildNamesThatCannotBeEntriesNeverExistNorGetCreated) {
         child->CreateAsFolder();
         EXPECT_NE(child->LastErrorCode(), 0) << bad.toStdString();
         EXPECT_EQ(BinaryStream::Create(child, true), nullptr) << bad.toStdString();
+        EXPECT_THROW(GetFolderItem(child->URLPath()), UnsupportedFormatException) << bad.toStdString();
     }
     EXPECT_FALSE(dir.exists("escape"));
     EXPECT_EQ(dir.item()->Count(), 1);

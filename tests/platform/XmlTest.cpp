@@ -85,3 +85,26 @@ TEST(Xml, UnreadableFileRaises) {
     TempDir dir;
     EXPECT_THROW(XmlDocument::parseFile(dir.item("missing.xml")), XmlException);
 }
+
+// Found by fuzzing: prefixed names lost their prefix and namespace
+// declarations were dropped, so a document written back could not be read.
+TEST(Xml, PrefixedNamesAndNamespaceDeclarationsAreKeptAsWritten) {
+    const QByteArray text =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<?app run=\"yes\"?>\n"
+        "<p:root xmlns:p=\"urn:p\" xmlns=\"urn:d\" p:attr=\"1\"><![CDATA[<not> & markup]]>text"
+        "<e/><?pi data?><!--c--></p:root>\n";
+    auto doc = XmlDocument::parse(text);
+    auto root = doc->Child(1);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->Name(), "p:root");
+    EXPECT_EQ(root->GetAttribute("xmlns:p"), "urn:p");
+    EXPECT_EQ(root->GetAttribute("xmlns"), "urn:d");
+    EXPECT_EQ(root->GetAttribute("p:attr"), "1");
+    EXPECT_EQ(root->FirstChild()->Value(), "<not> & markuptext");
+
+    const QByteArray written = doc->toXml();
+    XmlDocumentPtr back;
+    ASSERT_NO_THROW(back = XmlDocument::parse(written)) << written.toStdString();
+    EXPECT_EQ(back->toXml(), written);
+    EXPECT_EQ(back->Child(1)->Name(), "p:root");
+}
