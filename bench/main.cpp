@@ -54,7 +54,8 @@ std::shared_ptr<PluginArchive> pluginHolding(const QString& file) {
 qint64 rawBytesHeld(const model::PluginItemPtr& node) {
     qint64 n = 0;
     for (const model::PluginItemPtr& child : node->asFolder()->items()) {
-        if (child->asFolder()) n += rawBytesHeld(child);
+        if (child->asFolder())
+            n += rawBytesHeld(child);
         else if (auto file = std::dynamic_pointer_cast<model::PluginItemFile>(child))
             n += file->rawData().size();
     }
@@ -81,13 +82,16 @@ int runOperation(const QStringList& args) {
         auto plugin = readPlugin(args[1]);
         result = plugin->saveAsFolder(platform::folderItemForPath(args[2])) ? 0 : 1;
     } else if (args.size() == 3 && args[0] == "save-zanth") {
-        result = readPlugin(args[1])->saveAsZanthPluginFile(platform::folderItemForPath(args[2])) ? 0 : 1;
+        result = readPlugin(args[1])->saveAsZanthPluginFile(platform::folderItemForPath(args[2]))
+                     ? 0
+                     : 1;
     } else if (args.size() == 2 && args[0] == "open") {
         auto plugin = PluginArchive::create(platform::folderItemForPath(args[1]), false, nullptr);
         result = plugin->dataSource() ? 0 : 1;
         model::ZanthPackage::removeExtractionFolders();
     } else if (args.size() == 3 && args[0] == "save-project") {
-        result = pluginHolding(args[1])->saveAsProject(platform::folderItemForPath(args[2])) ? 0 : 1;
+        result =
+            pluginHolding(args[1])->saveAsProject(platform::folderItemForPath(args[2])) ? 0 : 1;
     } else if (args.size() == 1 && args[0] == "nothing") {
         result = 0;
     }
@@ -181,8 +185,9 @@ void zanthFigures(const Tree& tree, const QString& work, int runs, const QString
     auto zipRef = [&] {
         removeTree(refDir);
         makeDir(refDir);
-        return timeCommand({"sh", "-c", "cd " + quoted(parent) + " && zip -r " +
-                                            quoted(refDir + "/ref.zip") + " " + quoted(name)});
+        return timeCommand({"sh", "-c",
+                            "cd " + quoted(parent) + " && zip -r " + quoted(refDir + "/ref.zip") +
+                                " " + quoted(name)});
     };
     if (QString("save_zanth_typical").contains(only)) {
         const Pair t = bestOfBoth(runs, saveOurs, zipRef);
@@ -256,8 +261,9 @@ void projectFigures(const QString& work, qint64 size, const QString& label, int 
         std::shared_ptr<PluginArchive> loaded;
         auto load = [&] {
             loaded.reset();
-            return timeOnce(
-                [&] { loaded = PluginArchive::create(platform::folderItemForPath(file), false, nullptr); });
+            return timeOnce([&] {
+                loaded = PluginArchive::create(platform::folderItemForPath(file), false, nullptr);
+            });
         };
         const Pair t = bestOfBoth(runs, load, encode);
         if (rawBytesHeld(loaded) != size) fail(loadName + ": the bytes read are incomplete");

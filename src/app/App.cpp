@@ -82,10 +82,9 @@ bool App::compressZanthFolder(const FolderItemPtr& folder, const FolderItemPtr& 
 
 FolderItemPtr App::decompressZanthFolder(const FolderItemPtr& package,
                                          const FolderItemPtr& extractionFolder) {
-    return model::ZanthPackage::unpack(package, extractionFolder,
-                                       [this](const QString& output, int code) {
-                                           displayErrorDialog(output, code);
-                                       });
+    return model::ZanthPackage::unpack(
+        package, extractionFolder,
+        [this](const QString& output, int code) { displayErrorDialog(output, code); });
 }
 
 }  // namespace zpc::app

@@ -100,7 +100,8 @@ PluginItemPtr PluginItem::createWithXmlNode(const XmlNodePtr& node) {
     if (!node || node->Type() != XmlNode::Element ||
         !text::equals(node->Name(), QStringLiteral("pluginitem")))
         return nullptr;
-    const bool mutableName = text::equals(node->GetAttribute(QStringLiteral("mutable")), QStringLiteral("true"));
+    const bool mutableName =
+        text::equals(node->GetAttribute(QStringLiteral("mutable")), QStringLiteral("true"));
     const QString type = node->GetAttribute(QStringLiteral("type"));
     const QString itemName = node->GetAttribute(QStringLiteral("itemName"));
     PluginItemPtr item;

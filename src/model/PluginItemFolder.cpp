@@ -253,21 +253,24 @@ void PluginItemFolder::decompressZanth(const FolderItemPtr& package) {
         // Whoever unpacked it, nothing is read through a link out of the folder.
         if (pluginFolder && !ZanthPackage::secure(extraction)) pluginFolder = nullptr;
     } else {
-        pluginFolder = ZanthPackage::unpack(package, extraction, [](const QString& output, int code) {
-            MessageDialogRequest request;
-            request.icon = kIconStop;
-            request.message = output;
-            request.explanation = QStringLiteral("Error code: ") + QString::number(code);
-            ui().messageDialog(request);
-        });
+        pluginFolder =
+            ZanthPackage::unpack(package, extraction, [](const QString& output, int code) {
+                MessageDialogRequest request;
+                request.icon = kIconStop;
+                request.message = output;
+                request.explanation = QStringLiteral("Error code: ") + QString::number(code);
+                ui().messageDialog(request);
+            });
     }
     const bool readable = pluginFolder &&
                           pluginFolder->NativePath().startsWith(extraction->NativePath() + '/') &&
                           pluginFolder->Directory() && _isValidDirectory(pluginFolder);
     // The files read link into the extraction folder, which stays as long as
     // the program runs; one that gave nothing goes at once.
-    if (readable) _createWithFolderitem(pluginFolder);
-    else ZanthPackage::discardExtractionFolder(extraction);
+    if (readable)
+        _createWithFolderitem(pluginFolder);
+    else
+        ZanthPackage::discardExtractionFolder(extraction);
 }
 
 // Not read yet: the single-file package form brings the volume reader.

@@ -7,14 +7,14 @@
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
 
-#include <QRegularExpression>
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <QRegularExpression>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <vector>
 
 namespace zpc::model {
@@ -56,7 +56,8 @@ bool removePath(const QByteArray& path) {
     // A package may hold folders its owner may not change.
     if ((st.st_mode & S_IRWXU) != S_IRWXU) ::chmod(path.constData(), st.st_mode | S_IRWXU);
     bool removed = true;
-    for (const QByteArray& name : listNames(path)) removed = removePath(path + '/' + name) && removed;
+    for (const QByteArray& name : listNames(path))
+        removed = removePath(path + '/' + name) && removed;
     return ::rmdir(path.constData()) == 0 && removed;
 }
 
@@ -134,8 +135,7 @@ FolderItemPtr ZanthPackage::newExtractionFolder() {
     const QByteArray root = extractionRoot();
     if (root.isEmpty()) return nullptr;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray path =
-            root + '/' + util::WytFramework::createUID().toLatin1();
+        const QByteArray path = root + '/' + util::WytFramework::createUID().toLatin1();
         if (::mkdir(path.constData(), 0700) == 0) return DiskFolderItem::fromBytes(path);
         if (errno != EEXIST) return nullptr;
     }
@@ -161,7 +161,8 @@ void ZanthPackage::removeStaleExtractionFolders() {
     for (const QByteArray& name : listNames(base)) {
         if (!name.startsWith(kRootPrefix)) continue;
         bool isNumber = false;
-        const qint64 pid = name.mid(int(sizeof kRootPrefix) - 1).split('-').value(0).toLongLong(&isNumber);
+        const qint64 pid =
+            name.mid(int(sizeof kRootPrefix) - 1).split('-').value(0).toLongLong(&isNumber);
         if (!isNumber || pid <= 0 || pid == ::getpid()) continue;
         // Only a process that no longer runs has left its folder for good.
         if (::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
@@ -173,7 +174,8 @@ void ZanthPackage::removeStaleExtractionFolders() {
     }
 }
 
-FolderItemPtr ZanthPackage::unpack(const FolderItemPtr& package, const FolderItemPtr& extractionFolder,
+FolderItemPtr ZanthPackage::unpack(const FolderItemPtr& package,
+                                   const FolderItemPtr& extractionFolder,
                                    const std::function<void(const QString&, int)>& report) {
     // unzip reads wildcards in the name of the package and would open other
     // files than the one asked for, so such a name is reached through a link.
@@ -181,7 +183,7 @@ FolderItemPtr ZanthPackage::unpack(const FolderItemPtr& package, const FolderIte
     FolderItemPtr alias;
     if (hasWildcard(package->NativePath())) {
         FolderItemPtr link = extractionFolder->Parent()->Child(extractionFolder->Name() +
-                                                                QStringLiteral(".zanth_plugin"));
+                                                               QStringLiteral(".zanth_plugin"));
         const QByteArray target = pathOf(package), where = pathOf(link);
         if (!hasWildcard(link->NativePath()) && !target.isEmpty() && !where.isEmpty() &&
             ::symlink(target.constData(), where.constData()) == 0) {

@@ -62,8 +62,7 @@ public:
     static platform::FolderItemPtr createPrivateFolder(const platform::FolderItemPtr& directory);
     // Renames the file over the target, which keeps its permissions when it
     // was a file already. False when the file could not take its place.
-    static bool replace(const platform::FolderItemPtr& target,
-                        const platform::FolderItemPtr& file);
+    static bool replace(const platform::FolderItemPtr& target, const platform::FolderItemPtr& file);
     // Removes a file or folder tree whatever its permissions; links are
     // removed, never followed.
     static bool removeTree(const platform::FolderItemPtr& item);

@@ -7,7 +7,9 @@ namespace zpc::platform {
 
 namespace {
 
-bool isBlank(char c) { return c == '\n' || c == '\r' || c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == '\n' || c == '\r' || c == ' ' || c == '\t';
+}
 
 // Pieces are decoded once this many characters wait.
 constexpr qsizetype kDecodePiece = 1 << 16;
@@ -39,12 +41,12 @@ void EncodeBase64Pieces(const QByteArray& data, int lineLength,
     QByteArray piece;
     for (qsizetype at = 0; at < data.size(); at += bytesPerPiece) {
         const qsizetype n = std::min(bytesPerPiece, data.size() - at);
-        const QByteArray flat =
-            QByteArray::fromRawData(data.constData() + at, n).toBase64();
+        const QByteArray flat = QByteArray::fromRawData(data.constData() + at, n).toBase64();
         piece.clear();
         for (qsizetype line = 0; line < flat.size(); line += lineLength) {
             if (at + line > 0) piece += '\n';
-            piece.append(flat.constData() + line, std::min<qsizetype>(lineLength, flat.size() - line));
+            piece.append(flat.constData() + line,
+                         std::min<qsizetype>(lineLength, flat.size() - line));
         }
         sink(piece);
     }
@@ -113,7 +115,8 @@ bool Base64Decoder::decodePending(qsizetype count) {
     mOut.resize(at + count / 4 * 3);
     uchar* out = reinterpret_cast<uchar*>(mOut.data()) + at;
     for (qsizetype i = 0; i < count; i += 4) {
-        const int a = table[in[i]], b = table[in[i + 1]], c = table[in[i + 2]], d = table[in[i + 3]];
+        const int a = table[in[i]], b = table[in[i + 1]], c = table[in[i + 2]],
+                  d = table[in[i + 3]];
         if ((a | b | c | d) < 0) {
             mFailed = true;
             return false;
@@ -132,9 +135,12 @@ QByteArray Base64Decoder::finish(bool* ok) {
         // The rest, padding included, as the standard decoder judges it.
         mPending += mPadding;
         mPadding.clear();
-        auto rest = QByteArray::fromBase64Encoding(mPending, QByteArray::AbortOnBase64DecodingErrors);
-        if (rest) mOut += *rest;
-        else mFailed = true;
+        auto rest =
+            QByteArray::fromBase64Encoding(mPending, QByteArray::AbortOnBase64DecodingErrors);
+        if (rest)
+            mOut += *rest;
+        else
+            mFailed = true;
     }
     if (ok) *ok = !mFailed;
     QByteArray out = mFailed ? QByteArray() : std::move(mOut);

@@ -32,7 +32,6 @@ private:
     void take(const char* data, qsizetype size);
     bool decodePending(qsizetype count);
 
-
     QByteArray mOut;
     QByteArray mPending;  // not decoded yet
     QByteArray mPadding;  // from the first "=" on

@@ -6,6 +6,9 @@
 #include "platform/Exceptions.h"
 #include "platform/Yield.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QBuffer>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -15,10 +18,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <functional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace zpc::platform {
 
@@ -57,7 +57,8 @@ struct XmlNode::LargeText {
     std::shared_ptr<XmlFileRuns> file;
 };
 
-bool XmlFileRuns::read(size_t index, const std::function<void(const char*, qsizetype)>& sink) const {
+bool XmlFileRuns::read(size_t index,
+                       const std::function<void(const char*, qsizetype)>& sink) const {
     const auto [offset, length] = runs[index];
     QByteArray buffer(qsizetype(std::min<qint64>(length, 1 << 20)), Qt::Uninitialized);
     bool afterReturn = false;
@@ -105,8 +106,7 @@ XmlNode::~XmlNode() {
 
 QString XmlNode::Value() const {
     if (!mLarge) return mValue;
-    if (mLarge->base64)
-        return QString::fromLatin1(EncodeBase64(mLarge->bytes, mLarge->lineLength));
+    if (mLarge->base64) return QString::fromLatin1(EncodeBase64(mLarge->bytes, mLarge->lineLength));
     QString out;
     for (const LargeText::Piece& piece : mLarge->pieces) {
         if (piece.run < 0) {
@@ -142,11 +142,9 @@ QByteArray XmlNode::DecodeBase64Value(bool* ok) const {
             decoder.feed(piece.text.toUtf8());
             continue;
         }
-        complete = mLarge->file->read(size_t(piece.run),
-                                      [&decoder](const char* data, qsizetype n) {
-                                          decoder.feed(data, n);
-                                      }) &&
-                   complete;
+        complete = mLarge->file->read(size_t(piece.run), [&decoder](const char* data, qsizetype n) {
+            decoder.feed(data, n);
+        }) && complete;
     }
     bool decoded = false;
     QByteArray bytes = decoder.finish(&decoded);
@@ -266,8 +264,7 @@ public:
         const qsizetype end = head.indexOf("?>");
         static const QRegularExpression encoding(
             QStringLiteral("encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
-        const auto match =
-            encoding.match(QString::fromLatin1(end < 0 ? head : head.left(end)));
+        const auto match = encoding.match(QString::fromLatin1(end < 0 ? head : head.left(end)));
         if (!match.hasMatch()) return true;
         const QString name = match.captured(1).toLower();
         return name == QLatin1String("utf-8") || name == QLatin1String("us-ascii");
@@ -294,7 +291,15 @@ public:
 
 private:
     enum State { Content, LessThan, Bang, Comment, CData, Instruction, EndTag, StartTag, Doctype };
-    enum DoctypeState { DtMain, DtSubset, DtLess, DtLessBang, DtLessBangDash, DtComment, DtInstruction };
+    enum DoctypeState {
+        DtMain,
+        DtSubset,
+        DtLess,
+        DtLessBang,
+        DtLessBangDash,
+        DtComment,
+        DtInstruction
+    };
 
     bool isRunByte(char c) const { return mRunByte[size_t(uchar(c))]; }
 
@@ -331,8 +336,8 @@ private:
 
     void endRun() {
         if (mInRun) {
-            out += "<?" + mTarget + ' ' + QByteArray::number(qulonglong(runs.size())) + mBreaks +
-                   "?>";
+            out +=
+                "<?" + mTarget + ' ' + QByteArray::number(qulonglong(runs.size())) + mBreaks + "?>";
             runs.emplace_back(mRunStart, mRunLength);
             mInRun = false;
             mBreaks.clear();
@@ -529,8 +534,8 @@ bool readAt(int fd, char* data, qint64 size, qint64 offset, qint64* got) {
 }
 
 [[noreturn]] void failToRead(const FolderItemPtr& file) {
-    throw XmlException(QStringLiteral("The file \"%1\" could not be read.")
-                           .arg(file ? file->Name() : QString()));
+    throw XmlException(
+        QStringLiteral("The file \"%1\" could not be read.").arg(file ? file->Name() : QString()));
 }
 
 }  // namespace
@@ -554,7 +559,8 @@ XmlDocumentPtr XmlDocument::parseFile(const FolderItemPtr& file) {
     for (qint64 offset = 0;;) {
         qint64 got = 0;
         if (!readAt(runs->fd, chunk.data(), chunk.size(), offset, &got)) failToRead(file);
-        if (offset == 0 && !RunReducer::canReduce(QByteArray::fromRawData(chunk.constData(), got))) {
+        if (offset == 0 &&
+            !RunReducer::canReduce(QByteArray::fromRawData(chunk.constData(), got))) {
             // Read whole, as any other document.
             struct stat st {};
             if (::fstat(runs->fd, &st) != 0) failToRead(file);
@@ -573,9 +579,12 @@ XmlDocumentPtr XmlDocument::parseFile(const FolderItemPtr& file) {
     return parse(reducer.out, runs);
 }
 
-XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes) { return parse(bytes, nullptr); }
+XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes) {
+    return parse(bytes, nullptr);
+}
 
-XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes, const std::shared_ptr<XmlFileRuns>& runs) {
+XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes,
+                                  const std::shared_ptr<XmlFileRuns>& runs) {
     auto doc = create();
     QXmlStreamReader reader(bytes);
     std::vector<XmlNodePtr> stack{doc};
@@ -602,8 +611,8 @@ XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes, const std::shared_ptr
             case QXmlStreamReader::Characters: {
                 // Blanks between top-level nodes are no nodes of the document.
                 if (stack.size() == 1 && reader.isWhitespace()) break;
-                XmlNode* last = stack.back()->ChildCount() > 0 ? stack.back()->mChildren.back().get()
-                                                               : nullptr;
+                XmlNode* last =
+                    stack.back()->ChildCount() > 0 ? stack.back()->mChildren.back().get() : nullptr;
                 if (last && last->Type() == Text && last->mLarge)
                     last->mLarge->pieces.push_back({reader.text().toString(), -1});
                 else if (last && last->Type() == Text)
@@ -695,15 +704,16 @@ void XmlDocument::write(QIODevice* device) const {
         if (!n.mLarge) {
             w.writeCharacters(n.mValue);
         } else if (n.mLarge->base64) {
-            EncodeBase64Pieces(n.mLarge->bytes, n.mLarge->lineLength,
-                               [&](const QByteArray& piece) {
-                                   writeRaw(piece.constData(), piece.size());
-                                   yield();
-                               });
+            EncodeBase64Pieces(n.mLarge->bytes, n.mLarge->lineLength, [&](const QByteArray& piece) {
+                writeRaw(piece.constData(), piece.size());
+                yield();
+            });
         } else {
             for (const LargeText::Piece& piece : n.mLarge->pieces) {
-                if (piece.run < 0) w.writeCharacters(piece.text);
-                else n.mLarge->file->read(size_t(piece.run), writeRaw);
+                if (piece.run < 0)
+                    w.writeCharacters(piece.text);
+                else
+                    n.mLarge->file->read(size_t(piece.run), writeRaw);
             }
         }
     };

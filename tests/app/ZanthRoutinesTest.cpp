@@ -5,12 +5,12 @@
 #include "support/TestSupport.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QThread>
-#include <unistd.h>
 
 using namespace zpc;
 using namespace zpc::platform;
@@ -36,8 +36,10 @@ public:
         qputenv(name, value);
     }
     ~ScopedEnv() {
-        if (mWasSet) qputenv(mName, mOld);
-        else qunsetenv(mName);
+        if (mWasSet)
+            qputenv(mName, mOld);
+        else
+            qunsetenv(mName);
     }
 
 private:
@@ -60,7 +62,8 @@ protected:
             [this](const FolderItemPtr& package, const FolderItemPtr& folder) {
                 return application.decompressZanthFolder(package, folder);
             });
-        archive->compressorAgent = [this](const FolderItemPtr& folder, const FolderItemPtr& package) {
+        archive->compressorAgent = [this](const FolderItemPtr& folder,
+                                          const FolderItemPtr& package) {
             return application.compressZanthFolder(folder, package);
         };
         return archive;
@@ -79,8 +82,9 @@ TEST_F(ZanthRoutines, SaveAndOpenThroughTheApplication) {
     dir.write("dest/" + plugin + "/the user's.txt", "an entry of the plugin's name");
     auto archive = open("src/" + plugin);
     EXPECT_TRUE(archive->saveAsZanthPluginFile(dir.item("dest")));
-    EXPECT_EQ(QDir(dir.path("dest")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({plugin, plugin + ".zanth_plugin"}));
+    EXPECT_EQ(
+        QDir(dir.path("dest")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList({plugin, plugin + ".zanth_plugin"}));
     EXPECT_EQ(dir.read("dest/" + plugin + "/the user's.txt"), "an entry of the plugin's name");
 
     auto back = open("dest/" + plugin + ".zanth_plugin");
@@ -117,9 +121,9 @@ TEST_F(ZanthRoutines, FailuresShowTheApplicationsMessages) {
     ui->clear();
     dir.write("text.zanth_plugin", "no zip archive");
     dir.mkdir("scratch");
-    const auto unzip = test::runProcess(
-        "/bin/sh", {"-c", "unzip -u " + shellQuote(dir.path("text.zanth_plugin")) + " -d " +
-                              shellQuote(dir.path("scratch"))});
+    const auto unzip =
+        test::runProcess("/bin/sh", {"-c", "unzip -u " + shellQuote(dir.path("text.zanth_plugin")) +
+                                               " -d " + shellQuote(dir.path("scratch"))});
     auto notZip = open("text.zanth_plugin");
     ASSERT_EQ(ui->shown().size(), 1u);
     EXPECT_EQ(ui->shown()[0].icon, kIconStop);

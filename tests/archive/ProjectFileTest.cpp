@@ -25,8 +25,9 @@ QString describe(const PluginItemPtr& node, int depth = 0) {
         out += QString(depth * 2, ' ') + child->name() + (child->asFolder() ? "/" : "");
         out += child->mutableName() ? " mutable" : "";
         if (auto file = std::dynamic_pointer_cast<PluginItemFile>(child)) {
-            out += file->rawData().isEmpty() ? " url:" + file->urlData()
-                                             : " raw:" + QString::fromLatin1(file->rawData().toHex());
+            out += file->rawData().isEmpty()
+                       ? " url:" + file->urlData()
+                       : " raw:" + QString::fromLatin1(file->rawData().toHex());
             out += file->isStored() ? " stored" : "";
         }
         out += "\n";
@@ -78,8 +79,9 @@ TEST_F(ProjectFileTest, TheFileListsTheTreeInItsElements) {
     dir.mkdir("out");
 
     EXPECT_TRUE(archive->saveAsProject(dir.item("out")));
-    EXPECT_EQ(QDir(dir.path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{"Untitled.prjkvx"});
+    EXPECT_EQ(
+        QDir(dir.path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{"Untitled.prjkvx"});
     auto doc = XmlDocument::parseFile(dir.item("out/Untitled.prjkvx"));
     ASSERT_EQ(doc->ChildCount(), 1);
     auto root = doc->FirstChild();
@@ -176,36 +178,51 @@ TEST_F(ProjectFileTest, WhatTheReaderTakesAndWhatItDrops) {
     const Case cases[] = {
         {"capitals", "caps.prjkvx",
          "<PluginArchive><PluginItem itemName=\"F\" type=\"FOLDER\" mutable=\"TRUE\">"
-         "<pluginITEM itemName=\"a\" type=\"File\" mutable=\"True\" content=\"URL\">" + lib +
-             "</pluginITEM><pluginitem itemName=\"b\" type=\"file\" mutable=\"yes\" content=\"RAW\">" +
+         "<pluginITEM itemName=\"a\" type=\"File\" mutable=\"True\" content=\"URL\">" +
+             lib +
+             "</pluginITEM><pluginitem itemName=\"b\" type=\"file\" mutable=\"yes\" "
+             "content=\"RAW\">" +
              base64 + "</pluginitem></PluginItem></PluginArchive>",
          "F/ mutable\n  a mutable url:" + lib + "\n  b raw:" + bytes.toHex() + "\n", "caps"},
         {"dotted name", "My.Plugin.prjkvx",
-         "<pluginarchive><pluginitem itemName=\"x\" type=\"folder\" mutable=\"false\"/></pluginarchive>",
+         "<pluginarchive><pluginitem itemName=\"x\" type=\"folder\" "
+         "mutable=\"false\"/></pluginarchive>",
          "x/\n", "My"},
         {"what is dropped", "drops.prjkvx",
-         "<?xml version=\"1.0\"?>\n<pluginarchive>text<!-- c --><other itemName=\"o\" type=\"folder\"/>"
-         "<pluginitem itemName=\"deleted\" type=\"file\" content=\"url\">" + gone + "</pluginitem>"
-         "<pluginitem itemName=\"\" type=\"folder\"><pluginitem itemName=\"inside\" type=\"folder\"/>"
-         "</pluginitem>"
-         "<pluginitem ItemName=\"exact names\" type=\"folder\"/>"
-         "<pluginitem itemName=\"no type\"/><pluginitem itemName=\"link\" type=\"alias\"/>"
-         "<pluginitem itemName=\"no content\" type=\"file\">" + lib + "</pluginitem>"
-         "<pluginitem itemName=\"zipped\" type=\"file\" content=\"zip\">" + lib + "</pluginitem>"
-         "<pluginitem itemName=\"bad base64\" type=\"file\" content=\"raw\">QQ*=</pluginitem>"
-         "<pluginitem itemName=\"comment first\" type=\"file\" content=\"url\"><!--" + lib + "-->" + lib +
+         "<?xml version=\"1.0\"?>\n<pluginarchive>text<!-- c --><other itemName=\"o\" "
+         "type=\"folder\"/>"
+         "<pluginitem itemName=\"deleted\" type=\"file\" content=\"url\">" +
+             gone +
              "</pluginitem>"
-         "<pluginitem itemName=\"kept\" type=\"folder\" color=\"red\" mutable=\"true\">stray text"
-         "<pluginitem itemName=\"nested\" type=\"file\" mutable=\"false\" content=\"url\">" + lib +
-             "<unknown/></pluginitem></pluginitem></pluginarchive>",
+             "<pluginitem itemName=\"\" type=\"folder\"><pluginitem itemName=\"inside\" "
+             "type=\"folder\"/>"
+             "</pluginitem>"
+             "<pluginitem ItemName=\"exact names\" type=\"folder\"/>"
+             "<pluginitem itemName=\"no type\"/><pluginitem itemName=\"link\" type=\"alias\"/>"
+             "<pluginitem itemName=\"no content\" type=\"file\">" +
+             lib +
+             "</pluginitem>"
+             "<pluginitem itemName=\"zipped\" type=\"file\" content=\"zip\">" +
+             lib +
+             "</pluginitem>"
+             "<pluginitem itemName=\"bad base64\" type=\"file\" content=\"raw\">QQ*=</pluginitem>"
+             "<pluginitem itemName=\"comment first\" type=\"file\" content=\"url\"><!--" +
+             lib + "-->" + lib +
+             "</pluginitem>"
+             "<pluginitem itemName=\"kept\" type=\"folder\" color=\"red\" mutable=\"true\">stray "
+             "text"
+             "<pluginitem itemName=\"nested\" type=\"file\" mutable=\"false\" content=\"url\">" +
+             lib + "<unknown/></pluginitem></pluginitem></pluginarchive>",
          "kept/ mutable\n  nested url:" + lib + "\n", "drops"},
-        {"another first node", "other.prjkvx", "<!-- first --><pluginarchive><pluginitem "
-                                               "itemName=\"x\" type=\"folder\"/></pluginarchive>",
+        {"another first node", "other.prjkvx",
+         "<!-- first --><pluginarchive><pluginitem "
+         "itemName=\"x\" type=\"folder\"/></pluginarchive>",
          "", "Untitled"},
-        {"another root", "root.prjkvx", "<plugins><pluginitem itemName=\"x\" type=\"folder\"/></plugins>",
-         "", "Untitled"},
-        {"a hidden name", ".prjkvx", "<pluginarchive><pluginitem itemName=\"x\" type=\"folder\"/>"
-                                     "</pluginarchive>",
+        {"another root", "root.prjkvx",
+         "<plugins><pluginitem itemName=\"x\" type=\"folder\"/></plugins>", "", "Untitled"},
+        {"a hidden name", ".prjkvx",
+         "<pluginarchive><pluginitem itemName=\"x\" type=\"folder\"/>"
+         "</pluginarchive>",
          "x/\n", "Untitled"},
     };
     for (const Case& c : cases) {
@@ -223,7 +240,8 @@ TEST_F(ProjectFileTest, FilesThatAreNotUsableXmlShowTheParsersMessage) {
     QByteArray deep;
     for (int i = 0; i < 10000; ++i) deep += "<pluginitem itemName=\"d\" type=\"folder\">";
     const QByteArray bomb =
-        "<!DOCTYPE pluginarchive [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+        "<!DOCTYPE pluginarchive [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b "
+        "\"&a;&a;&a;&a;&a;&a;&a;&a;\">"
         "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">"
         "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;\">]><pluginarchive><pluginitem itemName=\"&e;\" "
         "type=\"folder\"/></pluginarchive>";
@@ -231,8 +249,12 @@ TEST_F(ProjectFileTest, FilesThatAreNotUsableXmlShowTheParsersMessage) {
                                 dir.item("secret.txt")->URLPath().toUtf8() +
                                 "\">]><pluginarchive><pluginitem itemName=\"&x;\" type=\"folder\"/>"
                                 "</pluginarchive>";
-    const QByteArray documents[] = {"this is not XML", "<pluginarchive><pluginitem></pluginarchive>",
-                                    "<pluginarchive>" + deep, bomb, external, ""};
+    const QByteArray documents[] = {"this is not XML",
+                                    "<pluginarchive><pluginitem></pluginarchive>",
+                                    "<pluginarchive>" + deep,
+                                    bomb,
+                                    external,
+                                    ""};
     int n = 0;
     for (const QByteArray& text : documents) {
         ui->clear();

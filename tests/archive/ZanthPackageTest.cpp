@@ -5,10 +5,10 @@
 #include "support/TestSupport.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <unistd.h>
 
 using namespace zpc::archive;
 using namespace zpc::model;
@@ -30,7 +30,9 @@ QString outline(const PluginItemPtr& node, int depth = 0) {
     return out;
 }
 
-QString standardTree() { return outline(PluginArchive::create(false)); }
+QString standardTree() {
+    return outline(PluginArchive::create(false));
+}
 
 QByteArray bytesOf(int size, int seed) {
     QByteArray b(size, '\0');
@@ -77,8 +79,10 @@ public:
         qputenv(name, value);
     }
     ~ScopedEnv() {
-        if (mWasSet) qputenv(mName, mOld);
-        else qunsetenv(mName);
+        if (mWasSet)
+            qputenv(mName, mOld);
+        else
+            qunsetenv(mName);
     }
 
 private:
@@ -158,7 +162,8 @@ TEST_F(ZanthPackageTest, RoundTripWithHostileNamesRunsNothingElse) {
     }
     EXPECT_TRUE(ui->messages().isEmpty()) << ui->messages().join("\n").toStdString();
     for (const auto& tree : {snapshotTree(dir.path()), snapshotTree(tmp.path())})
-        for (const QString& path : tree.keys()) EXPECT_FALSE(path.endsWith("canary")) << path.toStdString();
+        for (const QString& path : tree.keys())
+            EXPECT_FALSE(path.endsWith("canary")) << path.toStdString();
     EXPECT_FALSE(QFile::exists("canary"));
 }
 
@@ -182,10 +187,12 @@ TEST_F(ZanthPackageTest, ASecondSaveReplacesThePackageAndLeavesTheUsersEntry) {
     EXPECT_TRUE(entries.contains("P/Build Resources/Windows/lib.dll"));
     for (const QString& entry : entries) EXPECT_TRUE(entry.startsWith("P/")) << entry.toStdString();
     EXPECT_EQ(snapshotTree(dir.path("dest/P")), mine);
-    EXPECT_EQ(QDir(dir.path("dest")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({"P", "P.zanth_plugin"}));
-    EXPECT_EQ(QFile::permissions(package) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther),
-              QFile::ReadGroup)
+    EXPECT_EQ(
+        QDir(dir.path("dest")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList({"P", "P.zanth_plugin"}));
+    EXPECT_EQ(
+        QFile::permissions(package) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther),
+        QFile::ReadGroup)
         << "the replaced package's permissions are kept";
     EXPECT_TRUE(ui->messages().isEmpty());
 }
@@ -206,8 +213,9 @@ TEST_F(ZanthPackageTest, AFailingZipKeepsTheOldPackageAndTheWorkingFolder) {
     EXPECT_EQ(dir.read("dest/P.zanth_plugin"), old);
     EXPECT_EQ(dir.read("dest/P/Build Resources/Windows/lib.dll"), bytesOf(70000, 1))
         << "the working folder stays";
-    EXPECT_EQ(QDir(dir.path("dest")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList({"P", "P.zanth_plugin"}));
+    EXPECT_EQ(
+        QDir(dir.path("dest")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList({"P", "P.zanth_plugin"}));
 }
 
 TEST_F(ZanthPackageTest, NothingToSaveOrNowhereToSaveIt) {
@@ -241,8 +249,8 @@ TEST_F(ZanthPackageTest, PackagesMadeByOtherTools) {
     const Case cases[] = {
         {"no folder entries", "zip -q -r -D ../pkg P"},
         {"a Mac's Compress", "zip -q -r ../pkg __MACOSX P"},
-        {"files first, some folders after", "zip -q -D ../pkg " + filesLastFirst +
-                                                " && zip -q ../pkg 'P/IDE Resources/' P/"},
+        {"files first, some folders after",
+         "zip -q -D ../pkg " + filesLastFirst + " && zip -q ../pkg 'P/IDE Resources/' P/"},
         {"hidden and plain entries beside it", "zip -q -r ../pkg .hidden readme.txt P"},
     };
     for (const Case& c : cases) {
@@ -263,8 +271,9 @@ TEST_F(ZanthPackageTest, PackagesThatGiveNoPlugin) {
     dir.write("stage/__MACOSX/P/._x", "Mac metadata");
     run(dir.path("stage"), "zip -q ../files.zanth_plugin readme.txt");
     run(dir.path("stage"), "zip -q -r ../metadata.zanth_plugin .hidden __MACOSX");
-    run(dir.path("stage"), "zip -q ../empty.zip readme.txt && zip -q -d ../empty.zip readme.txt "
-                           "&& mv ../empty.zip ../empty.zanth_plugin");
+    run(dir.path("stage"),
+        "zip -q ../empty.zip readme.txt && zip -q -d ../empty.zip readme.txt "
+        "&& mv ../empty.zip ../empty.zanth_plugin");
     dir.write("text.ZANTH_PLUGIN", "this is no zip archive");
     struct Case {
         const char* package;
@@ -364,7 +373,8 @@ TEST_F(ZanthPackageTest, EntriesLeadingOutAreNeverWrittenThere) {
     EXPECT_FALSE(QFile::exists(absolute));
     EXPECT_TRUE(snapshotTree(tmp.path()).isEmpty());
     for (const QString& path : snapshotTree(dir.path()).keys())
-        EXPECT_FALSE(path.endsWith("parent.txt") && !path.startsWith("stage/")) << path.toStdString();
+        EXPECT_FALSE(path.endsWith("parent.txt") && !path.startsWith("stage/"))
+            << path.toStdString();
     // unzip strips such names and warns, which counts as a failure.
     ASSERT_EQ(ui->shown().size(), 1u);
     EXPECT_EQ(ui->shown()[0].explanation, "Error code: 1");
@@ -377,7 +387,8 @@ TEST_F(ZanthPackageTest, APackageLargerThanTheFreeSpaceIsRefused) {
     run(dir.path("stage"), "zip -q -r -D ../big.zanth_plugin P");
     // Each entry now claims almost 4 GB once unpacked: 4 TB in all.
     QByteArray bytes = dir.read("big.zanth_plugin");
-    for (qsizetype at = bytes.indexOf("PK\x01\x02"); at >= 0; at = bytes.indexOf("PK\x01\x02", at + 4))
+    for (qsizetype at = bytes.indexOf("PK\x01\x02"); at >= 0;
+         at = bytes.indexOf("PK\x01\x02", at + 4))
         bytes.replace(at + 24, 4, QByteArray("\xf0\xff\xff\xff", 4));
     dir.write("big.zanth_plugin", bytes);
 
@@ -402,9 +413,10 @@ TEST_F(ZanthPackageTest, ExtractionFoldersLiveInOneFolderOfTheProcess) {
     auto linkOf = [](const std::shared_ptr<PluginArchive>& archive) {
         return archive->hasItem(QStringLiteral("index.html"))->dataSource()->NativePath();
     };
-    const QRegularExpression where("^" + QRegularExpression::escape(tmp.path()) +
-                                   "/ZanthPluginConverter-" + QString::number(getpid()) +
-                                   "-\\w{6}/\\d{14}\\.\\d{6}\\.\\d{6}/P/IDE Resources/Help/index.html$");
+    const QRegularExpression where(
+        "^" + QRegularExpression::escape(tmp.path()) + "/ZanthPluginConverter-" +
+        QString::number(getpid()) +
+        "-\\w{6}/\\d{14}\\.\\d{6}\\.\\d{6}/P/IDE Resources/Help/index.html$");
     EXPECT_TRUE(where.match(linkOf(first)).hasMatch()) << linkOf(first).toStdString();
     EXPECT_TRUE(where.match(linkOf(second)).hasMatch()) << linkOf(second).toStdString();
     EXPECT_NE(linkOf(first), linkOf(second));

@@ -81,16 +81,16 @@ TEST(Base64, PiecesGiveWhatTheWholeGives) {
     QByteArray padInside = longText;
     padInside[100000] = '=';
     for (const QByteArray& text :
-         {QByteArray(""), QByteArray("QQ=="), QByteArray("QQ="), QByteArray("QUI="), QByteArray("QQ"),
-          QByteArray("Q"), QByteArray(" Q Q\n=\t= "), QByteArray("QQ=A"), QByteArray("QQ==="),
-          QByteArray("A==="), QByteArray("QUJD\nREVG"), QByteArray("QUJD!"), QByteArray("=="),
-          longText, windows, badLate, padInside, longText + "==", longText.left(70001)}) {
+         {QByteArray(""), QByteArray("QQ=="), QByteArray("QQ="), QByteArray("QUI="),
+          QByteArray("QQ"), QByteArray("Q"), QByteArray(" Q Q\n=\t= "), QByteArray("QQ=A"),
+          QByteArray("QQ==="), QByteArray("A==="), QByteArray("QUJD\nREVG"), QByteArray("QUJD!"),
+          QByteArray("=="), longText, windows, badLate, padInside,
+          longText + "==", longText.left(70001)}) {
         bool wholeOk = false;
         const QByteArray whole = DecodeBase64(text, &wholeOk);
         for (int piece : {1, 3, 4, 77, 65536, int(text.size()) + 1}) {
             Base64Decoder decoder;
-            for (qsizetype at = 0; at < text.size(); at += piece)
-                decoder.feed(text.mid(at, piece));
+            for (qsizetype at = 0; at < text.size(); at += piece) decoder.feed(text.mid(at, piece));
             bool ok = !wholeOk;
             EXPECT_EQ(decoder.finish(&ok), whole) << text.left(40).toStdString() << " / " << piece;
             EXPECT_EQ(ok, wholeOk) << text.left(40).toStdString() << " / " << piece;

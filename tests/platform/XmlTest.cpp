@@ -142,16 +142,21 @@ TEST(Xml, AFileReadsAsItsBytesParsedWhole) {
         bool wellFormed;
     };
     const Case cases[] = {
-        {"project", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<pluginarchive><pluginitem itemName=\"a\" "
-                    "type=\"file\" mutable=\"true\" content=\"raw\">" + b1 +
-                        "</pluginitem>\n</pluginarchive>\n", true},
+        {"project",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<pluginarchive><pluginitem itemName=\"a\" "
+         "type=\"file\" mutable=\"true\" content=\"raw\">" +
+             b1 + "</pluginitem>\n</pluginarchive>\n",
+         true},
         {"windows lines", "<r>\r\n<t>" + crlf + "</t>\r\n</r>", true},
-        {"mixed content", "<r><t>abc&amp;" + b2 + "&#65;<!--" + b2 + "--><![CDATA[" + b2 + "]]>" + b2 +
-                              "<?pi " + b2 + "?>" + b2 + "</t><a v='>" + b2 + "' w=\"/\"/>" + b2 +
-                              "<e/>" + b2 + "</r>", true},
-        {"document type", "<!DOCTYPE r [<!-- it's > [ --><!ENTITY e \"x>'y\"><?pi ]> ?>]>\n<r>&e;" + b2 +
-                              "&e;</r>", true},
-        {"declared Latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>\xe9" + b2 + "</r>", true},
+        {"mixed content",
+         "<r><t>abc&amp;" + b2 + "&#65;<!--" + b2 + "--><![CDATA[" + b2 + "]]>" + b2 + "<?pi " +
+             b2 + "?>" + b2 + "</t><a v='>" + b2 + "' w=\"/\"/>" + b2 + "<e/>" + b2 + "</r>",
+         true},
+        {"document type",
+         "<!DOCTYPE r [<!-- it's > [ --><!ENTITY e \"x>'y\"><?pi ]> ?>]>\n<r>&e;" + b2 + "&e;</r>",
+         true},
+        {"declared Latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r>\xe9" + b2 + "</r>",
+         true},
         {"UTF-16", utf16, true},
         {"run after the root", "<r/>\n" + b2, false},
         {"error after a run", "<r>" + b2 + "\n<a></b></r>", false},
@@ -190,7 +195,8 @@ TEST(Xml, Base64TextNodesHoldTheBytesAndWriteTheirText) {
     auto plain = XmlDocument::create();
     for (auto doc : {lazy, plain}) {
         auto root = doc->AppendChild(doc->CreateElement("r"));
-        auto text = doc == lazy ? doc->CreateBase64TextNode(bytes) : doc->CreateTextNode(QString::fromLatin1(EncodeBase64(bytes, 76)));
+        auto text = doc == lazy ? doc->CreateBase64TextNode(bytes)
+                                : doc->CreateTextNode(QString::fromLatin1(EncodeBase64(bytes, 76)));
         root->AppendChild(doc->CreateElement("f"))->AppendChild(text);
     }
     const XmlNodePtr text = lazy->FirstChild()->FirstChild()->FirstChild();
@@ -210,16 +216,19 @@ TEST(Xml, Base64TextNodesHoldTheBytesAndWriteTheirText) {
 TEST(Xml, SavingReplacesTheFileWholeOrNotAtAll) {
     TempDir dir;
     auto doc = XmlDocument::create();
-    doc->AppendChild(doc->CreateElement("r"))->AppendChild(doc->CreateBase64TextNode(QByteArray(400000, 'x')));
+    doc->AppendChild(doc->CreateElement("r"))
+        ->AppendChild(doc->CreateBase64TextNode(QByteArray(400000, 'x')));
     dir.write("real/p.xml", "old");
-    QFile::setPermissions(dir.path("real/p.xml"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    QFile::setPermissions(dir.path("real/p.xml"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     ASSERT_TRUE(QFile::link(dir.path("real/p.xml"), dir.path("link.xml")));
 
     ASSERT_TRUE(doc->SaveXml(dir.item("link.xml")));
     EXPECT_TRUE(QFileInfo(dir.path("link.xml")).isSymLink()) << "the file it leads to is replaced";
     EXPECT_EQ(dir.read("real/p.xml"), doc->toXml());
-    EXPECT_EQ(QFile::permissions(dir.path("real/p.xml")),
-              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadUser | QFile::WriteUser);
+    EXPECT_EQ(QFile::permissions(dir.path("real/p.xml")), QFile::ReadOwner | QFile::WriteOwner |
+                                                              QFile::ReadGroup | QFile::ReadUser |
+                                                              QFile::WriteUser);
 
     dir.write("real/p.xml", "old");
     struct rlimit limit {};
@@ -233,8 +242,9 @@ TEST(Xml, SavingReplacesTheFileWholeOrNotAtAll) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(saved);
     EXPECT_EQ(dir.read("real/p.xml"), "old");
-    EXPECT_EQ(QDir(dir.path("real")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{"p.xml"})
+    EXPECT_EQ(
+        QDir(dir.path("real")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList{"p.xml"})
         << "nothing half-written is left behind";
 
     dir.mkdir("folder.xml");
