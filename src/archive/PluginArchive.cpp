@@ -140,6 +140,16 @@ bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
                                   const FolderItemPtr& directory) {
     const QString packageName = workingFolder->Name() + QLatin1Char('.') + zanthFileExtension();
     const FolderItemPtr made = privateFolder->Child(packageName);
+    // Also when a failure of the shell passes through: what a failed zip left
+    // goes, and the private folder with it unless the working folder stays in it.
+    struct Cleanup {
+        const FolderItemPtr& made;
+        const FolderItemPtr& privateFolder;
+        ~Cleanup() {
+            ZanthPackage::removeTree(made);
+            privateFolder->Delete();
+        }
+    } cleanup{made, privateFolder};
     bool compressed = false;
     if (compressorAgent) {
         compressed = compressorAgent(workingFolder, made);
@@ -159,10 +169,6 @@ bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
         compressed = false;
     }
     if (compressed) util::WytFramework::recursiveDelete(workingFolder);
-    // What a failed zip left; the private folder goes unless the working
-    // folder stays in it.
-    ZanthPackage::removeTree(made);
-    privateFolder->Delete();
     return compressed;
 }
 

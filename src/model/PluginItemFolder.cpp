@@ -248,19 +248,24 @@ void PluginItemFolder::decompressZanth(const FolderItemPtr& package) {
     const FolderItemPtr extraction = ZanthPackage::newExtractionFolder();
     if (!extraction) return;
     FolderItemPtr pluginFolder;
-    if (decompressorAgent) {
-        pluginFolder = decompressorAgent(package, extraction);
-        // Whoever unpacked it, nothing is read through a link out of the folder.
-        if (pluginFolder && !ZanthPackage::secure(extraction)) pluginFolder = nullptr;
-    } else {
-        pluginFolder =
-            ZanthPackage::unpack(package, extraction, [](const QString& output, int code) {
-                MessageDialogRequest request;
-                request.icon = kIconStop;
-                request.message = output;
-                request.explanation = QStringLiteral("Error code: ") + QString::number(code);
-                ui().messageDialog(request);
-            });
+    try {
+        if (decompressorAgent) {
+            pluginFolder = decompressorAgent(package, extraction);
+            // Whoever unpacked it, nothing is read through a link out of the folder.
+            if (pluginFolder && !ZanthPackage::secure(extraction)) pluginFolder = nullptr;
+        } else {
+            pluginFolder =
+                ZanthPackage::unpack(package, extraction, [](const QString& output, int code) {
+                    MessageDialogRequest request;
+                    request.icon = kIconStop;
+                    request.message = output;
+                    request.explanation = QStringLiteral("Error code: ") + QString::number(code);
+                    ui().messageDialog(request);
+                });
+        }
+    } catch (...) {
+        ZanthPackage::discardExtractionFolder(extraction);
+        throw;
     }
     const bool readable = pluginFolder &&
                           pluginFolder->NativePath().startsWith(extraction->NativePath() + '/') &&

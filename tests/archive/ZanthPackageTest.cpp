@@ -1,6 +1,7 @@
 #include "archive/PluginArchive.h"
 #include "model/PluginItemFile.h"
 #include "model/ZanthPackage.h"
+#include "platform/Exceptions.h"
 #include "platform/Shell.h"
 #include "support/TestSupport.h"
 
@@ -24,7 +25,8 @@ namespace {
 QString outline(const PluginItemPtr& node, int depth = 0) {
     QString out;
     for (const PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name() + (child->asFolder() ? "/\n" : "\n");
+        out += QString(depth * 2, ' ') + child->name() + (child->asFolder() ? "/" : "") +
+               (child->mutableName() ? "\n" : " (fixed)\n");
         if (child->asFolder()) out += outline(child, depth + 1);
     }
     return out;
@@ -216,6 +218,23 @@ TEST_F(ZanthPackageTest, AFailingZipKeepsTheOldPackageAndTheWorkingFolder) {
     EXPECT_EQ(
         QDir(dir.path("dest")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
         QStringList({"P", "P.zanth_plugin"}));
+}
+
+TEST_F(ZanthPackageTest, WithoutAShellTheFailurePassesToTheCaller) {
+    writePlugin(dir, "src/P");
+    run(dir.path("src"), "zip -q -r ../p.zanth_plugin P");
+    auto archive = open("src/P");
+    dir.mkdir("dest");
+    const QString shell = Shell::shellProgram();
+    Shell::setShellProgram(dir.path("no such shell"));
+    EXPECT_THROW(archive->saveAsZanthPluginFile(dir.item("dest")), ShellNotAvailableException);
+    EXPECT_THROW(open("p.zanth_plugin"), ShellNotAvailableException);
+    Shell::setShellProgram(shell);
+    EXPECT_EQ(QDir(dir.path("dest")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"P"})
+        << "the working folder stays, nothing else";
+    EXPECT_TRUE(snapshotTree(tmp.path()).isEmpty());
+    EXPECT_TRUE(ui->messages().isEmpty());
 }
 
 TEST_F(ZanthPackageTest, NothingToSaveOrNowhereToSaveIt) {
