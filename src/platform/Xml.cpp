@@ -704,6 +704,7 @@ void XmlDocument::write(QIODevice* device) const {
         if (!n.mLarge) {
             w.writeCharacters(n.mValue);
         } else if (n.mLarge->base64) {
+            w.writeCharacters(QString());  // an empty text still closes the start tag
             EncodeBase64Pieces(n.mLarge->bytes, n.mLarge->lineLength, [&](const QByteArray& piece) {
                 writeRaw(piece.constData(), piece.size());
                 yield();

@@ -196,6 +196,13 @@ TEST_F(ZanthPackageTest, ASecondSaveReplacesThePackageAndLeavesTheUsersEntry) {
         QFile::permissions(package) & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther),
         QFile::ReadGroup)
         << "the replaced package's permissions are kept";
+
+    // Beside the plugin's own folder: that folder is the entry of its name.
+    const auto source = snapshotTree(dir.path("src"));
+    EXPECT_TRUE(archive->saveAsZanthPluginFile(dir.item("src")));
+    auto after = snapshotTree(dir.path("src"));
+    EXPECT_FALSE(after.take("P.zanth_plugin").isEmpty());
+    EXPECT_EQ(after, source);
     EXPECT_TRUE(ui->messages().isEmpty());
 }
 

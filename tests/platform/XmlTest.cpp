@@ -204,6 +204,12 @@ TEST(Xml, Base64TextNodesHoldTheBytesAndWriteTheirText) {
     EXPECT_EQ(text->Value(), plain->FirstChild()->FirstChild()->FirstChild()->Value());
     EXPECT_EQ(lazy->toXml(), plain->toXml());
 
+    auto empty = XmlDocument::create();
+    empty->AppendChild(empty->CreateElement("f"))->AppendChild(empty->CreateBase64TextNode(""));
+    auto emptyText = XmlDocument::create();
+    emptyText->AppendChild(emptyText->CreateElement("f"))->AppendChild(emptyText->CreateTextNode(""));
+    EXPECT_EQ(empty->toXml(), emptyText->toXml());
+
     TempDir dir;
     ASSERT_TRUE(lazy->SaveXml(dir.item("b.xml")));
     EXPECT_EQ(dir.read("b.xml"), plain->toXml());
