@@ -207,7 +207,8 @@ TEST(Xml, Base64TextNodesHoldTheBytesAndWriteTheirText) {
     auto empty = XmlDocument::create();
     empty->AppendChild(empty->CreateElement("f"))->AppendChild(empty->CreateBase64TextNode(""));
     auto emptyText = XmlDocument::create();
-    emptyText->AppendChild(emptyText->CreateElement("f"))->AppendChild(emptyText->CreateTextNode(""));
+    emptyText->AppendChild(emptyText->CreateElement("f"))
+        ->AppendChild(emptyText->CreateTextNode(""));
     EXPECT_EQ(empty->toXml(), emptyText->toXml());
 
     TempDir dir;
