@@ -2,6 +2,7 @@
 #include "app/FileTypesApp.h"
 #include "app/QuitSignals.h"
 #include "app/Version.h"
+#include "model/ZanthPackage.h"
 #include "platform/Application.h"
 #include "platform/qt/GuardedApplication.h"
 #include "platform/qt/QtUIServices.h"
@@ -23,9 +24,12 @@ int main(int argc, char** argv) {
         app::quitOnTerminationSignals();
         // No window opens by itself: the user starts from the menu bar.
         application.Open();
+        model::ZanthPackage::removeStaleExtractionFolders();
         rc = qapp.exec();
         platform::GuardedApplication::setFailureHandler({});
     }
+    // The event loop has ended: no document reads from these any more.
+    model::ZanthPackage::removeExtractionFolders();
     app::FileTypesApp::release();
     platform::setUI(nullptr);
     return rc;

@@ -157,7 +157,31 @@ bool PluginItemFile::store(const FolderItemPtr& destination) {
     return target->Exists();
 }
 
-void PluginItemFile::storeXml(const XmlNodePtr&) {}
-void PluginItemFile::loadXml(const XmlNodePtr&) {}
+void PluginItemFile::storeXml(const XmlNodePtr& parent) {
+    if (!parent || !isValid()) return;
+    XmlDocumentPtr document = parent->OwnerDocument();
+    XmlNodePtr element = parent->AppendChild(document->CreateElement(QStringLiteral("pluginitem")));
+    const bool raw = !mRawData.isEmpty();
+    element->SetAttribute(QStringLiteral("itemName"), name());
+    element->SetAttribute(QStringLiteral("type"), QStringLiteral("file"));
+    element->SetAttribute(QStringLiteral("mutable"),
+                          mutableName() ? QStringLiteral("true") : QStringLiteral("false"));
+    element->SetAttribute(QStringLiteral("content"),
+                          raw ? QStringLiteral("raw") : QStringLiteral("url"));
+    // The bytes are shared with the node, not copied: their text is made
+    // piece by piece as the document is written.
+    element->AppendChild(raw ? document->CreateBase64TextNode(mRawData, 76)
+                             : document->CreateTextNode(mData));
+}
+
+void PluginItemFile::loadXml(const XmlNodePtr& node) {
+    const XmlNodePtr text = node->FirstChild();
+    if (!text || text->Type() != XmlNode::Text) return;
+    const QString content = node->GetAttribute(QStringLiteral("content"));
+    if (text::equals(content, QStringLiteral("raw")))
+        mRawData = text->DecodeBase64Value();
+    else if (text::equals(content, QStringLiteral("url")))
+        mData = text->Value();
+}
 
 }  // namespace zpc::model

@@ -44,8 +44,8 @@ public:
 protected:
     PluginItemFile() = default;
 
-    // The project-file form comes with the project-file support; until then
-    // a file node writes and reads nothing there.
+    // The file's "pluginitem" element in a project file: its bytes in Base64
+    // ("raw") or its link ("url"), and its reading.
     void storeXml(const platform::XmlNodePtr& parent) override;
     void loadXml(const platform::XmlNodePtr& node) override;
 
