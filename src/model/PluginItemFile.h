@@ -23,7 +23,12 @@ public:
 
     bool isStored() const { return mStored; }
     QByteArray rawData() const { return mRawData; }
-    void setRawData(const QByteArray& value) { mRawData = value; }
+    // The node then holds its bytes in memory, also when there are none.
+    void setRawData(const QByteArray& value) {
+        mRawData = value;
+        mHoldsBytes = true;
+    }
+    bool holdsBytes() const { return mHoldsBytes; }
     // The link as recorded; set directly, unlike setDataSource.
     QString urlData() const { return mData; }
     void setUrlData(const QString& value) { mData = value; }
@@ -56,6 +61,9 @@ protected:
     QString mData;
     bool mStored = false;
     QByteArray mRawData;
+    // An empty file is still a file: a node may hold zero bytes, and must then
+    // be kept and written like any other (else a round trip would lose it).
+    bool mHoldsBytes = false;
 
 private:
     friend class PluginItemFolder;

@@ -25,7 +25,7 @@ QString describe(const PluginItemPtr& node, int depth = 0) {
         out += QString(depth * 2, ' ') + child->name() + (child->asFolder() ? "/" : "");
         out += child->mutableName() ? " mutable" : "";
         if (auto file = std::dynamic_pointer_cast<PluginItemFile>(child)) {
-            out += file->rawData().isEmpty()
+            out += !file->holdsBytes()
                        ? " url:" + file->urlData()
                        : " raw:" + QString::fromLatin1(file->rawData().toHex());
             out += file->isStored() ? " stored" : "";
@@ -131,10 +131,12 @@ TEST_F(ProjectFileTest, RoundTripKeepsNamesFlagsOrderLinksAndBytes) {
         dir.write("src/P/IDE Resources/Help/" + n + "/" + n + ".html", "help " + n.toUtf8());
     }
     dir.write("stored/big.bin", big);
+    dir.write("stored/empty.bin", "");
     auto archive = PluginArchive::create(dir.item("src/P"), false, nullptr);
-    archive->hasItem(QStringLiteral("Linux X86"))
-        ->asFolder()
-        ->add(PluginItemFile::create(dir.item("stored/big.bin"), true));
+    auto linuxFolder = archive->hasItem(QStringLiteral("Linux X86"))->asFolder();
+    linuxFolder->add(PluginItemFile::create(dir.item("stored/big.bin"), true));
+    linuxFolder->add(PluginItemFile::create(dir.item("stored/empty.bin"), true));
+    ASSERT_EQ(linuxFolder->count(), 2) << "an empty copy is a file too";
     const QString destination = "dest $(touch canary); it's \xc3\xa9";
     dir.mkdir(destination);
     ASSERT_TRUE(archive->saveAsProject(dir.item(destination)));
