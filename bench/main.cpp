@@ -2,7 +2,8 @@
 // each with the standard tool doing the same work in the same run; then the
 // editor window's figures (window_*) on an offscreen window.
 //   zpc_bench [--quick] [--dir WORKDIR] [--only TEXT]   (--only: figures whose name holds TEXT)
-//   zpc_bench op read DIR | op save DIR DEST | op savekvx DIR DEST | op openkvx FILE | op nothing
+//   zpc_bench op read DIR | op save DIR DEST | op savekvx DIR DEST | op openkvx FILE
+//            | op save-zanth DIR DEST | op open FILE | op save-project RAWFILE DEST | op nothing
 //     (one operation, printing its peak memory in KB; "nothing" shows the
 //     program's own footprint)
 #include "Harness.h"
@@ -10,15 +11,19 @@
 #include "WindowFigures.h"
 
 #include "archive/PluginArchive.h"
+#include "model/PluginItemFile.h"
+#include "model/ZanthPackage.h"
 #include "platform/FolderItem.h"
 #include "platform/Yield.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 using namespace zpc;
 using namespace zpc::bench;
@@ -35,6 +40,28 @@ int countFiles(const model::PluginItemPtr& node) {
 
 std::shared_ptr<PluginArchive> readPlugin(const QString& root) {
     return PluginArchive::create(platform::folderItemForPath(root), false, nullptr);
+}
+
+// A new plugin holding one file's bytes in memory, as one read from a
+// single-file package does.
+std::shared_ptr<PluginArchive> pluginHolding(const QString& file) {
+    auto plugin = PluginArchive::create(false);
+    plugin->setName("Raw");
+    plugin->hasItem(QStringLiteral("Windows"))
+        ->asFolder()
+        ->add(model::PluginItemFile::create(platform::folderItemForPath(file), true));
+    return plugin;
+}
+
+qint64 rawBytesHeld(const model::PluginItemPtr& node) {
+    qint64 n = 0;
+    for (const model::PluginItemPtr& child : node->asFolder()->items()) {
+        if (child->asFolder())
+            n += rawBytesHeld(child);
+        else if (auto file = std::dynamic_pointer_cast<model::PluginItemFile>(child))
+            n += file->rawData().size();
+    }
+    return n;
 }
 
 qint64 bytesBelow(const QString& root) {
@@ -61,6 +88,17 @@ int runOperation(const QStringList& args) {
         result = plugin->saveAsPluginFile(platform::folderItemForPath(args[2])) ? 0 : 1;
     } else if (args.size() == 2 && args[0] == "openkvx") {
         result = countFiles(readPlugin(args[1])) > 0 ? 0 : 1;
+    } else if (args.size() == 3 && args[0] == "save-zanth") {
+        result = readPlugin(args[1])->saveAsZanthPluginFile(platform::folderItemForPath(args[2]))
+                     ? 0
+                     : 1;
+    } else if (args.size() == 2 && args[0] == "open") {
+        auto plugin = PluginArchive::create(platform::folderItemForPath(args[1]), false, nullptr);
+        result = plugin->dataSource() ? 0 : 1;
+        model::ZanthPackage::removeExtractionFolders();
+    } else if (args.size() == 3 && args[0] == "save-project") {
+        result =
+            pluginHolding(args[1])->saveAsProject(platform::folderItemForPath(args[2])) ? 0 : 1;
     } else if (args.size() == 1 && args[0] == "nothing") {
         result = 0;
     }
@@ -212,6 +250,121 @@ void openKvxFigure(const QString& name, const Tree& tree, const QString& work, i
     print({name, t.ours, t.ref, peak});
 }
 
+QString quoted(const QString& path) {
+    QString out = path;
+    out.replace("'", "'\\''");
+    return "'" + out + "'";
+}
+
+// saveAsZanthPluginFile against zip -r on the same folder, then opening the
+// package against unzip alone.
+void zanthFigures(const Tree& tree, const QString& work, int runs, const QString& only) {
+    auto plugin = readPlugin(tree.root);
+    const QString oursDir = work + "/zanth-ours", refDir = work + "/zanth-ref";
+    const QString name = QFileInfo(tree.root).fileName();
+    const QString parent = QFileInfo(tree.root).path();
+    const QString package = oursDir + "/" + name + ".zanth_plugin";
+    auto saveOurs = [&] {
+        removeTree(oursDir);
+        makeDir(oursDir);
+        return timeOnce([&] {
+            if (!plugin->saveAsZanthPluginFile(platform::folderItemForPath(oursDir)))
+                fail("save_zanth_typical: save failed");
+        });
+    };
+    auto zipRef = [&] {
+        removeTree(refDir);
+        makeDir(refDir);
+        return timeCommand({"sh", "-c",
+                            "cd " + quoted(parent) + " && zip -r " + quoted(refDir + "/ref.zip") +
+                                " " + quoted(name)});
+    };
+    if (QString("save_zanth_typical").contains(only)) {
+        const Pair t = bestOfBoth(runs, saveOurs, zipRef);
+        removeTree(oursDir);
+        makeDir(oursDir);
+        const double peak = peakOfSelf({"op", "save-zanth", tree.root, oursDir});
+        print({"save_zanth_typical", t.ours, t.ref, peak});
+    }
+    if (!QString("open_zanth_typical").contains(only)) return;
+    if (!QFileInfo::exists(package)) saveOurs();
+    std::shared_ptr<PluginArchive> opened;
+    auto openOurs = [&] {
+        opened.reset();
+        model::ZanthPackage::removeExtractionFolders();
+        return timeOnce([&] {
+            opened = PluginArchive::create(platform::folderItemForPath(package), false, nullptr);
+        });
+    };
+    auto unzipRef = [&] {
+        removeTree(refDir);
+        makeDir(refDir);
+        return timeCommand({"unzip", "-u", package, "-d", refDir});
+    };
+    const Pair t = bestOfBoth(runs, openOurs, unzipRef);
+    if (countFiles(opened) != tree.files) fail("open_zanth_typical: the tree read is incomplete");
+    opened.reset();
+    model::ZanthPackage::removeExtractionFolders();
+    print({"open_zanth_typical", t.ours, t.ref, peakOfSelf({"op", "open", package})});
+    removeTree(oursDir);
+    removeTree(refDir);
+}
+
+// A project holding the bytes of one large file, saved and loaded, against
+// the base64 command encoding the same bytes into a file.
+void projectFigures(const QString& work, qint64 size, const QString& label, int runs,
+                    const QString& only) {
+    const QString raw = work + "/raw.bin", dir = work + "/project", encoded = work + "/raw.b64";
+    makeDir(dir);
+    {
+        QFile f(raw);
+        if (!f.open(QIODevice::WriteOnly)) fail("cannot write " + raw);
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        uint64_t state = 0x9e3779b97f4a7c15ull;
+        for (int i = 0; i < block.size(); i += 8) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            std::memcpy(block.data() + i, &state, 8);
+        }
+        for (qint64 left = size; left > 0; left -= block.size())
+            f.write(block.constData(), std::min<qint64>(left, block.size()));
+    }
+    auto encode = [&] {
+        return timeCommand({"sh", "-c", "base64 -w 76 " + quoted(raw) + " > " + quoted(encoded)});
+    };
+    const QString file = dir + "/Raw.prjkvx";
+    auto plugin = pluginHolding(raw);
+    auto save = [&] {
+        return timeOnce([&] {
+            if (!plugin->saveAsProject(platform::folderItemForPath(dir)))
+                fail("save_project: save failed");
+        });
+    };
+    const QString saveName = "save_project_" + label, loadName = "load_project_" + label;
+    if (saveName.contains(only)) {
+        const Pair t = bestOfBoth(runs, save, encode);
+        print({saveName, t.ours, t.ref, peakOfSelf({"op", "save-project", raw, dir})});
+    }
+    if (loadName.contains(only)) {
+        if (!QFileInfo::exists(file)) save();
+        std::shared_ptr<PluginArchive> loaded;
+        auto load = [&] {
+            loaded.reset();
+            return timeOnce([&] {
+                loaded = PluginArchive::create(platform::folderItemForPath(file), false, nullptr);
+            });
+        };
+        const Pair t = bestOfBoth(runs, load, encode);
+        if (rawBytesHeld(loaded) != size) fail(loadName + ": the bytes read are incomplete");
+        loaded.reset();
+        print({loadName, t.ours, t.ref, peakOfSelf({"op", "open", file})});
+    }
+    QFile::remove(raw);
+    QFile::remove(encoded);
+    removeTree(dir);
+}
+
 // The cost of serving the event loop: the same work with yielding on and off.
 void yieldFigure(const QString& name, const std::function<double()>& op, int runs) {
     auto with = [&] {
@@ -277,6 +430,9 @@ int main(int argc, char** argv) {
     if (wanted("save_kvx_many_small"))
         saveKvxFigure("save_kvx_many_small", many, work, quick ? 2 : 3, quick ? 1 : 2);
     if (wanted("open_kvx_many_small")) openKvxFigure("open_kvx_many_small", many, work, runs);
+    zanthFigures(typical, work, runs, only);
+    // Quick: 8 MB under the same names.
+    projectFigures(work, quick ? (8 << 20) : 100000000, "100mb", runs, only);
 
     if (wanted("yield_read_many_small")) {
         yieldFigure(

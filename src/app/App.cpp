@@ -1,7 +1,9 @@
 #include "app/App.h"
 
+#include "model/ZanthPackage.h"
 #include "platform/Application.h"
 #include "platform/Exceptions.h"
+#include "platform/Shell.h"
 #include "platform/SpecialFolder.h"
 #include "platform/Text.h"
 #include "platform/UIServices.h"
@@ -73,6 +75,24 @@ void App::displayErrorDialog(const QString& message, int code) {
     request.message = message.isEmpty() ? QStringLiteral("An error has occurred!") : message;
     request.explanation = QStringLiteral("Error code: ") + QString::number(code);
     ui().messageDialog(request);
+}
+
+bool App::compressZanthFolder(const FolderItemPtr& folder, const FolderItemPtr& package) {
+    if (!folder || !folder->Directory()) return false;
+    Shell shell;
+    shell.Execute(model::ZanthPackage::zipCommand(folder, package->ShellPath()));
+    if (shell.ErrorCode() != 0) {
+        ui().msgBox(shell.Result());
+        return false;
+    }
+    return true;
+}
+
+FolderItemPtr App::decompressZanthFolder(const FolderItemPtr& package,
+                                         const FolderItemPtr& extractionFolder) {
+    return model::ZanthPackage::unpack(
+        package, extractionFolder,
+        [this](const QString& output, int code) { displayErrorDialog(output, code); });
 }
 
 }  // namespace zpc::app

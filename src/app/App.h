@@ -31,6 +31,17 @@ public:
     // The error dialog with "Error code: " and the code.
     void displayErrorDialog(const QString& message, int code);
 
+    // The archives' zip and unzip routines (their compress and decompress
+    // delegates). Zips the folder into the package; a failure shows zip's
+    // output. False when no package was made.
+    bool compressZanthFolder(const platform::FolderItemPtr& folder,
+                             const platform::FolderItemPtr& package);
+    // Unpacks the package into the empty extraction folder and answers the
+    // plugin's folder in it; a failure shows the error dialog. Nil when there
+    // is nothing to read.
+    platform::FolderItemPtr decompressZanthFolder(const platform::FolderItemPtr& package,
+                                                  const platform::FolderItemPtr& extractionFolder);
+
     // ---- Commands ----
 
     // Start-up: the application's menu handlers by item name, and its

@@ -34,26 +34,6 @@ const char* const kAppCommands[] = {"AppleAbout",
                                     "FileNewClassicHierarchy",
                                     "FileQuit"};
 
-// The zip routines arrive with the zipped-package support; until then a
-// plugin has none (and cannot be saved or read in that form).
-template <class A>
-archive::CompressDelegate bindCompress(A* app) {
-    if constexpr (requires(FolderItemPtr f) { app->compressZanthFolder(f, f); })
-        return [app](const FolderItemPtr& folder, const FolderItemPtr& package) {
-            return app->compressZanthFolder(folder, package);
-        };
-    return nullptr;
-}
-
-template <class A>
-model::DecompressDelegate bindDecompress(A* app) {
-    if constexpr (requires(FolderItemPtr f) { app->decompressZanthFolder(f, f); })
-        return [app](const FolderItemPtr& package, const FolderItemPtr& folder) {
-            return app->decompressZanthFolder(package, folder);
-        };
-    return nullptr;
-}
-
 }  // namespace
 
 bool App::hasGlobalMenuBar() {
@@ -267,11 +247,15 @@ int App::documentRequiresSave(QWidget* window) {
 }
 
 archive::CompressDelegate App::compressDelegate() {
-    return bindCompress(this);
+    return [this](const FolderItemPtr& folder, const FolderItemPtr& package) {
+        return compressZanthFolder(folder, package);
+    };
 }
 
 model::DecompressDelegate App::decompressDelegate() {
-    return bindDecompress(this);
+    return [this](const FolderItemPtr& package, const FolderItemPtr& folder) {
+        return decompressZanthFolder(package, folder);
+    };
 }
 
 void App::documentWindowOpened(QMainWindow* window) {

@@ -3,6 +3,8 @@
 #include "app/Menu.h"
 #include "app/QuitSignals.h"
 #include "app/Version.h"
+#include "editor/PluginViewerWindow.h"
+#include "model/ZanthPackage.h"
 #include "platform/Application.h"
 #include "platform/qt/GuardedApplication.h"
 #include "platform/qt/QtUIServices.h"
@@ -30,6 +32,7 @@ int main(int argc, char** argv) {
             [&application](const QString& message, int code) { application.displayErrorDialog(message, code); });
         app::quitOnTerminationSignals();
         application.Open();
+        model::ZanthPackage::removeStaleExtractionFolders();
         // Documents given on the command line open like Open... (on macOS the
         // system hands them over as open-file events instead).
         if (!app::App::hasGlobalMenuBar()) {
@@ -37,10 +40,14 @@ int main(int argc, char** argv) {
             application.setUsesStartWindow(true);
         }
         rc = qapp.exec();
-        // Windows closed by Quit are deleted on the way out.
+        // Windows closed by Quit are deleted on the way out, and so are those
+        // still open after a termination signal.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        qDeleteAll(editor::PluginViewerWindow::windows());
         platform::GuardedApplication::setFailureHandler({});
     }
+    // The event loop has ended: no document reads from these any more.
+    model::ZanthPackage::removeExtractionFolders();
     app::Menu::release();
     app::FileTypesApp::release();
     platform::setUI(nullptr);

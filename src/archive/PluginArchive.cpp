@@ -1,9 +1,13 @@
 #include "archive/PluginArchive.h"
 
+#include "model/ZanthPackage.h"
 #include "platform/BundlePictures.h"
+#include "platform/Exceptions.h"
+#include "platform/Shell.h"
 #include "platform/Text.h"
 #include "platform/UIServices.h"
 #include "platform/VirtualVolume.h"
+#include "platform/Xml.h"
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
 
@@ -11,6 +15,13 @@ namespace zpc::archive {
 
 using namespace zpc::platform;
 using model::PluginItemFolder;
+using model::ZanthPackage;
+
+namespace {
+void reportStoreFailure(const QString& name) {
+    ui().msgBox(QStringLiteral("Can't store file ") + QLatin1Char('"') + name + QLatin1Char('"'));
+}
+}  // namespace
 
 std::shared_ptr<PluginArchive> PluginArchive::create(bool classic) {
     auto archive = std::shared_ptr<PluginArchive>(new PluginArchive());
@@ -115,6 +126,102 @@ bool PluginArchive::saveAsPluginFile(const FolderItemPtr& directory) {
     // know this save did not happen.
     if (!volume->Flush()) return reportFailure();
     return complete;
+}
+
+// The package is made in a hidden folder private to this save and renamed
+// into place only once zip has succeeded: zip adds to an archive that is
+// there already, so an item removed since the last save would survive, and a
+// failed save would spoil the package it was to replace. The working folder
+// is made beside the package, unless an entry of the plugin's name is there
+// already: then it goes into the private folder, so that the save writes and
+// deletes only what it made itself.
+bool PluginArchive::saveAsZanthPluginFile(const FolderItemPtr& directory) {
+    if (empty() || !directory || !directory->Directory()) return false;
+    const QString pluginName = name();
+    const FolderItemPtr privateFolder = ZanthPackage::createPrivateFolder(directory);
+    if (!privateFolder) {
+        reportStoreFailure(pluginName + QLatin1Char('.') + zanthFileExtension());
+        return false;
+    }
+    FolderItemPtr workingFolder = directory->Child(pluginName);
+    if (!ZanthPackage::createNewFolder(workingFolder)) {
+        workingFolder = privateFolder->Child(pluginName);
+        if (!ZanthPackage::createNewFolder(workingFolder)) {
+            ZanthPackage::removeTree(privateFolder);
+            reportStoreFailure(pluginName);
+            return false;
+        }
+    }
+    store(workingFolder);
+    return compressZanth(workingFolder, privateFolder, directory);
+}
+
+bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
+                                  const FolderItemPtr& privateFolder,
+                                  const FolderItemPtr& directory) {
+    const QString packageName = workingFolder->Name() + QLatin1Char('.') + zanthFileExtension();
+    const FolderItemPtr made = privateFolder->Child(packageName);
+    // Also when a failure of the shell passes through: what a failed zip left
+    // goes, and the private folder with it unless the working folder stays in it.
+    struct Cleanup {
+        const FolderItemPtr& made;
+        const FolderItemPtr& privateFolder;
+        ~Cleanup() {
+            ZanthPackage::removeTree(made);
+            privateFolder->Delete();
+        }
+    } cleanup{made, privateFolder};
+    bool compressed = false;
+    if (compressorAgent) {
+        compressed = compressorAgent(workingFolder, made);
+    } else {
+        // Named relative to the working folder's parent.
+        const bool besideIt = workingFolder->Parent()->NativePath() == privateFolder->NativePath();
+        const QString packageWord =
+            besideIt ? ZanthPackage::nameWord(packageName)
+                     : shellQuote(privateFolder->Name() + QLatin1Char('/') + packageName);
+        Shell shell;
+        shell.Execute(ZanthPackage::zipCommand(workingFolder, packageWord));
+        compressed = shell.ErrorCode() == 0;
+        if (!compressed) ui().msgBox(shell.Result());
+    }
+    if (compressed && !ZanthPackage::replace(directory->Child(packageName), made)) {
+        reportStoreFailure(packageName);
+        compressed = false;
+    }
+    if (compressed) util::WytFramework::recursiveDelete(workingFolder);
+    return compressed;
+}
+
+bool PluginArchive::saveAsProject(const FolderItemPtr& directory) {
+    if (!isValid() || empty() || !directory || !directory->Directory()) return false;
+    const FolderItemPtr file = directory->Child(name() + QStringLiteral(".prjkvx"));
+    const XmlDocumentPtr document = XmlDocument::create();
+    const XmlNodePtr root =
+        document->AppendChild(document->CreateElement(QStringLiteral("pluginarchive")));
+    storeItemsXml(root);
+    return document->SaveXml(file);
+}
+
+void PluginArchive::_loadProject(const FolderItemPtr& file) {
+    mItems.clear();
+    XmlDocumentPtr document;
+    try {
+        document = XmlDocument::parseFile(file);
+    } catch (const XmlException& failure) {
+        ui().msgBox(failure.message());
+        return;
+    }
+    const XmlNodePtr root = document->FirstChild();
+    if (!root || root->Type() != XmlNode::Element ||
+        !text::equals(root->Name(), QStringLiteral("pluginarchive")))
+        return;
+    const QStringList pieces = text::split(file->Name(), QStringLiteral("."));
+    if (!pieces.isEmpty() && !pieces.first().isEmpty()) setName(pieces.first());
+    for (XmlNodePtr child = root->FirstChild(); child; child = child->NextSibling()) {
+        add(createWithXmlNode(child));
+        yield();
+    }
 }
 
 QStringList PluginArchive::defaultTopHierarchyPluginItemsName() {

@@ -43,6 +43,13 @@ public:
     // when every file was written; a package that cannot be made or completed
     // is reported to the user, and the previous one stays.
     bool saveAsPluginFile(const platform::FolderItemPtr& directory);
+    // Writes the plugin as a zipped package "NAME.zanth_plugin" into the
+    // directory, through compressorAgent or zip itself. An existing package
+    // is replaced only once the new one is complete. True when it was written.
+    bool saveAsZanthPluginFile(const platform::FolderItemPtr& directory);
+    // Writes the project file "NAME.prjkvx" into the directory, replacing an
+    // existing one only once the new one is complete. True when it was written.
+    bool saveAsProject(const platform::FolderItemPtr& directory);
 
     bool classicHierarchyStyle() const { return mClassicHierarchyStyle; }
 
@@ -62,12 +69,19 @@ protected:
 
     void _init() override;
     bool _isValidDirectory(const platform::FolderItemPtr& directory) const override;
+    // Replaces the children with the tree of a project file, named after it.
+    void _loadProject(const platform::FolderItemPtr& file) override;
 
     bool mClassicHierarchyStyle = false;
 
 private:
     // store, answering whether every top-level item was written.
     bool storeItems(const platform::FolderItemPtr& destination);
+    // Zips the working folder into a package in the private folder of the
+    // save, and puts it in its place in the directory.
+    bool compressZanth(const platform::FolderItemPtr& workingFolder,
+                       const platform::FolderItemPtr& privateFolder,
+                       const platform::FolderItemPtr& directory);
 };
 
 }  // namespace zpc::archive

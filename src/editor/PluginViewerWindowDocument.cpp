@@ -8,7 +8,6 @@
 #include "platform/Yield.h"
 
 #include <QAction>
-#include <type_traits>
 
 namespace zpc::editor {
 
@@ -18,36 +17,6 @@ using archive::PluginArchive;
 namespace {
 
 const QString kChooseDestination = QStringLiteral("Please, choose a destination folder.");
-
-// The package writers answer whether everything was written; a writer that
-// answers nothing is taken at its word.
-template <class Call>
-bool wrote(Call&& call) {
-    if constexpr (std::is_void_v<decltype(call())>) {
-        call();
-        return true;
-    } else {
-        return bool(call());
-    }
-}
-
-template <class A>
-bool savePackage(A& archive, const FolderItemPtr& directory, int format) {
-    if (format == 1) {
-        return archive.saveAsPluginFile(directory);
-    } else if (format == 2) {
-        if constexpr (requires { archive.saveAsZanthPluginFile(directory); })
-            return wrote([&] { return archive.saveAsZanthPluginFile(directory); });
-    }
-    return false;
-}
-
-template <class A>
-bool saveProject(A& archive, const FolderItemPtr& directory) {
-    if constexpr (requires { archive.saveAsProject(directory); })
-        return wrote([&] { return archive.saveAsProject(directory); });
-    return false;
-}
 
 }  // namespace
 
@@ -114,7 +83,9 @@ void PluginViewerWindow::_savePlugin(int format) {
     {
         Busy busy(this);
         ProgressScope progress(QStringLiteral("Saving \"%1\"").arg(mArchive->name()));
-        written = savePackage(*mArchive, directory, format);
+        written = format == 1   ? mArchive->saveAsPluginFile(directory)
+                  : format == 2 ? mArchive->saveAsZanthPluginFile(directory)
+                                : false;
     }
     if (written) _handleChanges(false);
 }
@@ -148,7 +119,7 @@ void PluginViewerWindow::_savePluginAsProject() {
     {
         Busy busy(this);
         ProgressScope progress(QStringLiteral("Saving \"%1\"").arg(mArchive->name()));
-        written = saveProject(*mArchive, folder);
+        written = mArchive->saveAsProject(folder);
     }
     if (written) _handleChanges(false);
 }

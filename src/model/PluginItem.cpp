@@ -1,7 +1,10 @@
 #include "model/PluginItem.h"
 
+#include "model/PluginItemFile.h"
+#include "model/PluginItemFolder.h"
 #include "platform/Exceptions.h"
 #include "platform/Numbers.h"
+#include "platform/Text.h"
 
 #include <QHash>
 
@@ -93,6 +96,25 @@ int PluginItem::identation() const {
 FolderItemPtr PluginItem::dataSource() const { return nullptr; }
 void PluginItem::setDataSource(const FolderItemPtr&) {}
 PicturePtr PluginItem::icon() const { return nullptr; }
+PluginItemPtr PluginItem::createWithXmlNode(const XmlNodePtr& node) {
+    if (!node || node->Type() != XmlNode::Element ||
+        !text::equals(node->Name(), QStringLiteral("pluginitem")))
+        return nullptr;
+    const bool mutableName =
+        text::equals(node->GetAttribute(QStringLiteral("mutable")), QStringLiteral("true"));
+    const QString type = node->GetAttribute(QStringLiteral("type"));
+    const QString itemName = node->GetAttribute(QStringLiteral("itemName"));
+    PluginItemPtr item;
+    if (text::equals(type, QStringLiteral("folder")))
+        item = PluginItemFolder::create(itemName, mutableName);
+    else if (text::equals(type, QStringLiteral("file")))
+        item = PluginItemFile::create(itemName, mutableName);
+    else
+        return nullptr;
+    item->loadXml(node);
+    return item;
+}
+
 void PluginItem::storeXml(const XmlNodePtr&) {}
 void PluginItem::loadXml(const XmlNodePtr&) {}
 

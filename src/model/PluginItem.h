@@ -45,6 +45,11 @@ public:
     virtual void setDataSource(const platform::FolderItemPtr& value);
     virtual platform::PicturePtr icon() const;
 
+    // The node for one "pluginitem" element of a project file: a folder or a
+    // file by its "type", named and flagged from its attributes, its contents
+    // read by its own loadXml. Nil for anything else.
+    static PluginItemPtr createWithXmlNode(const platform::XmlNodePtr& node);
+
     // Fast kind test without a cast; answers nil for files.
     virtual PluginItemFolder* asFolder() { return nullptr; }
     const PluginItemFolder* asFolder() const { return const_cast<PluginItem*>(this)->asFolder(); }

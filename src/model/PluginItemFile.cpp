@@ -76,11 +76,11 @@ void PluginItemFile::_createWithBundle(const FolderItemPtr& bundle) {
 }
 
 bool PluginItemFile::isValid() const {
-    return !name().isEmpty() && (!mRawData.isEmpty() || dataSource() != nullptr);
+    return !name().isEmpty() && (mHoldsBytes || dataSource() != nullptr);
 }
 
 int PluginItemFile::count() const {
-    return (!mRawData.isEmpty() || dataSource()) ? 1 : 0;
+    return (mHoldsBytes || dataSource()) ? 1 : 0;
 }
 
 FolderItemPtr PluginItemFile::dataSource() const {
@@ -121,7 +121,7 @@ bool PluginItemFile::store(const FolderItemPtr& destination) {
     FolderItemPtr target = destination->Child(mName);
 
     std::unique_ptr<BinaryStream> source;
-    if (!mRawData.isEmpty()) {
+    if (mHoldsBytes) {
         source = BinaryStream::onBytes(mRawData);
     } else {
         FolderItemPtr file = dataSource();
@@ -157,7 +157,41 @@ bool PluginItemFile::store(const FolderItemPtr& destination) {
     return target->Exists();
 }
 
-void PluginItemFile::storeXml(const XmlNodePtr&) {}
-void PluginItemFile::loadXml(const XmlNodePtr&) {}
+void PluginItemFile::storeXml(const XmlNodePtr& parent) {
+    if (!parent || !isValid()) return;
+    XmlDocumentPtr document = parent->OwnerDocument();
+    XmlNodePtr element = parent->AppendChild(document->CreateElement(QStringLiteral("pluginitem")));
+    const bool raw = mHoldsBytes;
+    element->SetAttribute(QStringLiteral("itemName"), name());
+    element->SetAttribute(QStringLiteral("type"), QStringLiteral("file"));
+    element->SetAttribute(QStringLiteral("mutable"),
+                          mutableName() ? QStringLiteral("true") : QStringLiteral("false"));
+    element->SetAttribute(QStringLiteral("content"),
+                          raw ? QStringLiteral("raw") : QStringLiteral("url"));
+    // The bytes are shared with the node, not copied: their text is made
+    // piece by piece as the document is written.
+    element->AppendChild(raw ? document->CreateBase64TextNode(mRawData, 76)
+                             : document->CreateTextNode(mData));
+}
+
+void PluginItemFile::loadXml(const XmlNodePtr& node) {
+    const XmlNodePtr text = node->FirstChild();
+    const QString content = node->GetAttribute(QStringLiteral("content"));
+    const bool raw = text::equals(content, QStringLiteral("raw"));
+    // A "raw" element with nothing inside is an empty file, as our writer
+    // writes one.
+    if (!text && raw) {
+        setRawData({});
+        return;
+    }
+    if (!text || text->Type() != XmlNode::Text) return;
+    if (raw) {
+        bool ok = false;
+        const QByteArray bytes = text->DecodeBase64Value(&ok);
+        if (ok) setRawData(bytes);
+    } else if (text::equals(content, QStringLiteral("url"))) {
+        mData = text->Value();
+    }
+}
 
 }  // namespace zpc::model

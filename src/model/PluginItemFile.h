@@ -23,7 +23,12 @@ public:
 
     bool isStored() const { return mStored; }
     QByteArray rawData() const { return mRawData; }
-    void setRawData(const QByteArray& value) { mRawData = value; }
+    // The node then holds its bytes in memory, also when there are none.
+    void setRawData(const QByteArray& value) {
+        mRawData = value;
+        mHoldsBytes = true;
+    }
+    bool holdsBytes() const { return mHoldsBytes; }
     // The link as recorded; set directly, unlike setDataSource.
     QString urlData() const { return mData; }
     void setUrlData(const QString& value) { mData = value; }
@@ -44,8 +49,8 @@ public:
 protected:
     PluginItemFile() = default;
 
-    // The project-file form comes with the project-file support; until then
-    // a file node writes and reads nothing there.
+    // The file's "pluginitem" element in a project file: its bytes in Base64
+    // ("raw") or its link ("url"), and its reading.
     void storeXml(const platform::XmlNodePtr& parent) override;
     void loadXml(const platform::XmlNodePtr& node) override;
 
@@ -56,6 +61,9 @@ protected:
     QString mData;
     bool mStored = false;
     QByteArray mRawData;
+    // An empty file is still a file: a node may hold zero bytes, and must then
+    // be kept and written like any other (else a round trip would lose it).
+    bool mHoldsBytes = false;
 
 private:
     friend class PluginItemFolder;

@@ -1,6 +1,7 @@
 #include "model/PluginItemFolder.h"
 
 #include "model/PluginItemFile.h"
+#include "model/ZanthPackage.h"
 #include "platform/BundlePictures.h"
 #include "platform/Exceptions.h"
 #include "platform/Text.h"
@@ -244,8 +245,39 @@ void PluginItemFolder::_createWithFolderitem(const FolderItemPtr& source) {
 
 void PluginItemFolder::_loadProject(const FolderItemPtr&) {}
 
-// Not read yet: the zipped package form brings the unpacking.
-void PluginItemFolder::decompressZanth(const FolderItemPtr&) {}
+void PluginItemFolder::decompressZanth(const FolderItemPtr& package) {
+    const FolderItemPtr extraction = ZanthPackage::newExtractionFolder();
+    if (!extraction) return;
+    FolderItemPtr pluginFolder;
+    try {
+        if (decompressorAgent) {
+            pluginFolder = decompressorAgent(package, extraction);
+            // Whoever unpacked it, nothing is read through a link out of the folder.
+            if (pluginFolder && !ZanthPackage::secure(extraction)) pluginFolder = nullptr;
+        } else {
+            pluginFolder =
+                ZanthPackage::unpack(package, extraction, [](const QString& output, int code) {
+                    MessageDialogRequest request;
+                    request.icon = kIconStop;
+                    request.message = output;
+                    request.explanation = QStringLiteral("Error code: ") + QString::number(code);
+                    ui().messageDialog(request);
+                });
+        }
+    } catch (...) {
+        ZanthPackage::discardExtractionFolder(extraction);
+        throw;
+    }
+    const bool readable = pluginFolder &&
+                          pluginFolder->NativePath().startsWith(extraction->NativePath() + '/') &&
+                          pluginFolder->Directory() && _isValidDirectory(pluginFolder);
+    // The files read link into the extraction folder, which stays as long as
+    // the program runs; one that gave nothing goes at once.
+    if (readable)
+        _createWithFolderitem(pluginFolder);
+    else
+        ZanthPackage::discardExtractionFolder(extraction);
+}
 
 // File nodes copy their bytes, so the volume can go once it has been read.
 void PluginItemFolder::readPackageVolume(const FolderItemPtr& source) {
@@ -290,7 +322,30 @@ void PluginItemFolder::revert() {
     if (source) _createWithFolderitem(source);
 }
 
-void PluginItemFolder::storeXml(const XmlNodePtr&) {}
-void PluginItemFolder::loadXml(const XmlNodePtr&) {}
+void PluginItemFolder::storeXml(const XmlNodePtr& parent) {
+    if (!parent || !isValid()) return;
+    XmlNodePtr element =
+        parent->AppendChild(parent->OwnerDocument()->CreateElement(QStringLiteral("pluginitem")));
+    element->SetAttribute(QStringLiteral("itemName"), name());
+    element->SetAttribute(QStringLiteral("type"), QStringLiteral("folder"));
+    element->SetAttribute(QStringLiteral("mutable"),
+                          mutableName() ? QStringLiteral("true") : QStringLiteral("false"));
+    storeItemsXml(element);
+}
+
+void PluginItemFolder::storeItemsXml(const XmlNodePtr& parent) {
+    for (size_t i = 0; i < mItems.size(); ++i) {
+        const PluginItemPtr child = mItems[i];
+        child->storeXml(parent);
+        yield();
+    }
+}
+
+void PluginItemFolder::loadXml(const XmlNodePtr& node) {
+    for (XmlNodePtr child = node->FirstChild(); child; child = child->NextSibling()) {
+        add(createWithXmlNode(child));
+        yield();
+    }
+}
 
 }  // namespace zpc::model

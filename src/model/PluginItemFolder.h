@@ -73,10 +73,11 @@ protected:
     void constructFromSource(const platform::FolderItemPtr& source, bool mutableName,
                              DecompressDelegate decompressor);
 
-    // The project-file form comes with the project-file support; until then
-    // a folder writes and reads nothing there.
+    // The folder's "pluginitem" element in a project file, and its reading.
     void storeXml(const platform::XmlNodePtr& parent) override;
     void loadXml(const platform::XmlNodePtr& node) override;
+    // Appends the element of every child, in order, to the parent element.
+    void storeItemsXml(const platform::XmlNodePtr& parent);
 
     virtual void _scanDirectory(const platform::FolderItemPtr& directory, bool stored);
     virtual bool _isValidDirectory(const platform::FolderItemPtr& directory) const;

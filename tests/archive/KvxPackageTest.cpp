@@ -139,6 +139,7 @@ TEST_F(KvxPackage, FolderToPackageToFolderKeepsEveryByte) {
     source[plugin + "/IDE Resources/Help/empty folder/and below"] = kDir;
     source[plugin + "/Custom"] = kDir;
     source[plugin + "/readme.txt"] = "top-level file";
+    source[plugin + "/IDE Resources/Controls Palette/empty.png"] = "";
     writeTree(dir, source);
 
     auto fromFolder = PluginArchive::create(dir.item(plugin), false, nullptr);
@@ -150,7 +151,7 @@ TEST_F(KvxPackage, FolderToPackageToFolderKeepsEveryByte) {
     auto fromPackage = PluginArchive::create(dir.item("kvx/" + plugin + ".kvx"), false, nullptr);
     EXPECT_EQ(fromPackage->name(), plugin);
     EXPECT_EQ(fromPackage->dataSource()->NativePath(), dir.path("kvx/" + plugin + ".kvx"));
-    EXPECT_EQ(countFiles(fromPackage, true), 16) << "every file node holds a copy";
+    EXPECT_EQ(countFiles(fromPackage, true), 17) << "every file node holds a copy, empty ones too";
     // The copies stand on their own: the package may go.
     ASSERT_TRUE(QFile::remove(dir.path("kvx/" + plugin + ".kvx")));
 

@@ -43,12 +43,16 @@ TEST(PluginItemFile, LinkedAndStoredNodes) {
     EXPECT_EQ(stored->dataSource(), nullptr);
     EXPECT_TRUE(stored->isValid());
 
-    // An empty file: a link to it is a file; an empty copy is no contents.
+    // An empty file is a file, linked or copied: dropping it would lose it.
     EXPECT_TRUE(PluginItemFile::create(dir.item("empty"), false)->isValid());
     auto emptyCopy = PluginItemFile::create(dir.item("empty"), true);
-    EXPECT_FALSE(emptyCopy->isValid());
-    EXPECT_EQ(emptyCopy->count(), 0);
-    EXPECT_TRUE(emptyCopy->empty());
+    EXPECT_TRUE(emptyCopy->isValid());
+    EXPECT_TRUE(emptyCopy->isStored());
+    EXPECT_EQ(emptyCopy->count(), 1);
+    dir.mkdir("out");
+    EXPECT_TRUE(emptyCopy->store(dir.item("out")));
+    EXPECT_TRUE(dir.exists("out/empty"));
+    EXPECT_EQ(dir.read("out/empty"), "");
 
     for (const FolderItemPtr& bad : {FolderItemPtr(), dir.item("missing"), dir.item("folder")}) {
         for (bool copy : {false, true}) {

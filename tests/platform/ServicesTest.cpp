@@ -55,6 +55,49 @@ TEST(Base64, LinesOf76AndTolerantDecoding) {
     EXPECT_FALSE(ok);
 }
 
+TEST(Base64, PiecesGiveWhatTheWholeGives) {
+    QByteArray big;
+    for (unsigned i = 0; i < 3 * 1024 * 1024 + 5; ++i) big += char((i * 7919u) >> 3);
+    for (int size : {0, 1, 56, 57, 58, 3000, int(big.size())}) {
+        for (int line : {76, 0, 10}) {
+            QByteArray joined;
+            int pieces = 0;
+            EncodeBase64Pieces(big.left(size), line, [&](const QByteArray& p) {
+                joined += p;
+                ++pieces;
+            });
+            EXPECT_EQ(joined, EncodeBase64(big.left(size), line)) << size << " " << line;
+            if (size == big.size() && line == 76) {
+                EXPECT_GT(pieces, 3);
+            }
+        }
+    }
+
+    const QByteArray longText = EncodeBase64(big.left(200000), 76);
+    QByteArray windows = longText;
+    windows.replace("\n", "\r\n");
+    QByteArray badLate = longText;
+    badLate[150000] = '*';
+    QByteArray padInside = longText;
+    padInside[100000] = '=';
+    for (const QByteArray& text :
+         {QByteArray(""), QByteArray("QQ=="), QByteArray("QQ="), QByteArray("QUI="),
+          QByteArray("QQ"), QByteArray("Q"), QByteArray(" Q Q\n=\t= "), QByteArray("QQ=A"),
+          QByteArray("QQ==="), QByteArray("A==="), QByteArray("QUJD\nREVG"), QByteArray("QUJD!"),
+          QByteArray("=="), longText, windows, badLate, padInside,
+          longText + "==", longText.left(70001)}) {
+        bool wholeOk = false;
+        const QByteArray whole = DecodeBase64(text, &wholeOk);
+        for (int piece : {1, 3, 4, 77, 65536, int(text.size()) + 1}) {
+            Base64Decoder decoder;
+            for (qsizetype at = 0; at < text.size(); at += piece) decoder.feed(text.mid(at, piece));
+            bool ok = !wholeOk;
+            EXPECT_EQ(decoder.finish(&ok), whole) << text.left(40).toStdString() << " / " << piece;
+            EXPECT_EQ(ok, wholeOk) << text.left(40).toStdString() << " / " << piece;
+        }
+    }
+}
+
 TEST(ScriptedUI, RecordsEveryMessageAndAnswersFromItsQueues) {
     ScriptedUIServices s;
     s.msgBox("hello");
