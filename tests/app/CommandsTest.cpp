@@ -51,6 +51,8 @@ TEST_F(Commands, NewAndNewClassicOpenAnEmptyPluginOfTheirStandardFolders) {
     for (PluginViewerWindow* w : windows) {
         EXPECT_EQ(w->Title(), "Untitled.kvx");
         EXPECT_TRUE(w->ContentsChanged());
+        EXPECT_TRUE(bool(w->archive()->compressorAgent))
+            << "zipped saves use the application's zip";
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QMenuBar>
 #include <QTest>
@@ -54,8 +55,7 @@ TEST_F(EditorTest, ANewPluginIsAnUntitledChangedDocumentWithOneCollapsedRow) {
     EXPECT_TRUE(w->isWindowModified());
     EXPECT_EQ(rowLines(w->ListBox1()), QStringList{"Untitled/"});
     EXPECT_EQ(w->ListBox1()->RowTag(0), w->archive());
-    EXPECT_TRUE(bool(w->archive()->compressorAgent) || !bool(application.compressDelegate()))
-        << "a new plugin gets the application's zip routine";
+    EXPECT_TRUE(bool(w->archive()->compressorAgent)) << "a new plugin gets the application's zip";
     EXPECT_EQ(w->ListBox1()->rows()->data(w->ListBox1()->rows()->index(0), Qt::ToolTipRole),
               "Right click to rename the plugin");
     EXPECT_EQ(
@@ -390,35 +390,64 @@ TEST_F(EditorTest, TheClosePromptsAnswers) {
     }
 }
 
-TEST_F(EditorTest, SavingAsKVXNamesThePluginAfterTheChosenFileAndReopensAsTheSameTree) {
+TEST_F(EditorTest, SavesInEachFormWriteWhereTheDialogsSayAndReopenAsTheSameTree) {
+    struct Case {
+        const char* item;
+        const char* answer;  // the file typed in the save dialog, or the folder chosen
+        const char* written;
+    };
+    const Case cases[] = {
+        {"SaveKVXFormat", "out/Sample.kvx", "out/Sample.kvx"},
+        {"SaveZanthFormat", "out/Sample", "out/Sample.zanth_plugin"},
+        {"FileSaveAsFolderHierarchy", "out", "out/Sample"},
+        {"FileSaveAsProject", "out", "out/Sample.prjkvx"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        dir.mkdir("out");
+        dir.write("lib/sample.dll", "linked library");
+        dir.write("index.html", "<p>stored page</p>");
+        PluginViewerWindow* w = PluginViewerWindow::create(false);
+        w->archive()->setName("Sample");
+        auto build = w->archive()->item(0)->asFolder(), ide = w->archive()->item(1)->asFolder();
+        build->item(2)->asFolder()->add(
+            model::PluginItemFile::create(dir.item("lib/sample.dll"), false));
+        ide->item(1)->asFolder()->add(model::PluginItemFile::create(dir.item("index.html"), true));
+        const QString tree = test::outline(w->archive());
+
+        ui->queueFileAnswer(nullptr);
+        w->dispatchMenu(c.item);
+        EXPECT_TRUE(w->ContentsChanged()) << c.item << ": a cancelled dialog saves nothing";
+        ui->queueFileAnswer(dir.item(c.answer));
+        w->dispatchMenu(c.item);
+        EXPECT_FALSE(w->ContentsChanged()) << c.item;
+        EXPECT_EQ(w->Title(), "Untitled.kvx") << c.item << ": saving keeps the title";
+        EXPECT_EQ(QDir(dir.path("out")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                  QStringList{QFileInfo(c.written).fileName()})
+            << c.item;
+
+        application.openDocument(dir.item(c.written));
+        ASSERT_EQ(PluginViewerWindow::windows().size(), 2) << c.item;
+        PluginViewerWindow* reopened = PluginViewerWindow::windows()[1];
+        EXPECT_EQ(reopened->Title(), QFileInfo(c.written).fileName()) << c.item;
+        EXPECT_FALSE(reopened->ContentsChanged()) << c.item;
+        EXPECT_EQ(test::outline(reopened->archive()), tree) << c.item;
+        delete reopened;
+        delete w;
+    }
+}
+
+TEST_F(EditorTest, ANameTypedWithAnExtensionNamesThePluginBeforeTheFirstDot) {
     TempDir dir;
-    dir.mkdir("out");
     PluginViewerWindow* w = PluginViewerWindow::create(false);
-    dir.write("index.html", "<p>help</p>");
-    w->archive()->item(1)->asFolder()->item(1)->asFolder()->add(
-        model::PluginItemFile::create(dir.item("index.html"), true));
-    ui->queueFileAnswer(nullptr);
+    ui->queueFileAnswer(dir.item("Sample.v2.kvx"));
     w->_SaveKVXFormat_Action();
-    EXPECT_TRUE(w->ContentsChanged()) << "a cancelled save dialog keeps the flag";
-    EXPECT_EQ(QDir(dir.path("out")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-              QStringList());
-
-    ui->queueFileAnswer(dir.item("out/Sample.kvx"));
-    w->_SaveKVXFormat_Action();
-    EXPECT_EQ(w->archive()->name(), "Sample") << "the part before the first dot";
-    EXPECT_EQ(w->Title(), "Untitled.kvx") << "saving keeps the title";
-    EXPECT_FALSE(w->ContentsChanged());
-    EXPECT_EQ(QDir(dir.path("out")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-              QStringList{"Sample.kvx"});
-
-    application.openDocument(dir.item("out/Sample.kvx"));
-    ASSERT_EQ(PluginViewerWindow::windows().size(), 2);
-    PluginViewerWindow* reopened = PluginViewerWindow::windows()[1];
-    EXPECT_EQ(reopened->Title(), "Sample.kvx");
-    EXPECT_FALSE(reopened->ContentsChanged());
-    EXPECT_EQ(reopened->archive()->name(), "Sample");
-    EXPECT_EQ(test::outline(reopened->archive()), test::outline(w->archive()));
-    EXPECT_TRUE(test::outline(reopened->archive()).contains("    index.html\n"));
+    EXPECT_EQ(w->archive()->name(), "Sample");
+    EXPECT_TRUE(dir.exists("Sample.kvx"));
+    EXPECT_FALSE(dir.exists("Sample.v2.kvx"));
+    const FileDialogRequest& r = ui->fileDialogs()[0];
+    EXPECT_EQ(r.suggestedFileName, "Untitled");
+    EXPECT_EQ(r.window, nullptr) << "application-modal";
 }
 
 TEST_F(EditorTest, QuittingClosesChangedWindowsWithoutAsking) {
