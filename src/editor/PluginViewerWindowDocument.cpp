@@ -76,7 +76,11 @@ void PluginViewerWindow::_savePlugin(int format) {
     request.suggestedFileName = mArchive->name();
     const FolderItemPtr chosen = ui().fileDialog(request);
     if (!chosen) return;
-    if (!text::equals(chosen->Name(), mArchive->name())) mArchive->setName(chosen->Name());
+    if (!text::equals(chosen->Name(), mArchive->name())) {
+        mArchive->setName(chosen->Name());
+        // The root row shows the new name at once.
+        mListBox1->InvalidateCell(0);
+    }
     const FolderItemPtr directory = chosen->Parent();
     if (!directory) return;
     bool written;
