@@ -346,6 +346,15 @@ TEST(Zanthpc, BrokenZippedPackageShowsUnzipsMessageAndCode) {
     EXPECT_EQ(r.out, QByteArray());
 }
 
+TEST(Zanthpc, NeedsNoWidgets) {
+    QProcess ldd;
+    ldd.start(QStringLiteral("ldd"), {QStringLiteral(ZANTHPC_PATH)});
+    ASSERT_TRUE(ldd.waitForFinished(30000));
+    const QByteArray libraries = ldd.readAllStandardOutput();
+    EXPECT_TRUE(libraries.contains("libQt6Core")) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains("libQt6Widgets")) << libraries.toStdString();
+}
+
 TEST(Zanthpc, HelpAndVersionOnStandardOutput) {
     Outcome r = zanthpc({QStringLiteral("--help")});
     EXPECT_TRUE(r.out.startsWith("Usage:\n  zanthpc list SOURCE [--json]\n"));
