@@ -13,7 +13,8 @@ std::shared_ptr<PluginArchive> openPluginDocument(const FolderItemPtr& entry,
                                                   model::DecompressDelegate decompressor) {
     if (!entry) return nullptr;
     ProgressScope progress(QStringLiteral("Opening \"%1\"").arg(entry->Name()));
-    std::shared_ptr<PluginArchive> plugin = PluginArchive::create(entry, false, std::move(decompressor));
+    std::shared_ptr<PluginArchive> plugin =
+        PluginArchive::create(entry, false, std::move(decompressor));
     if (!plugin->dataSource() && entry->Directory()) plugin = scanPluginFolder(entry);
     return plugin;
 }

@@ -14,12 +14,12 @@
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
 
+#include <unistd.h>
 #include <QFile>
 #include <cstdio>
 #include <exception>
 #include <functional>
 #include <optional>
-#include <unistd.h>
 
 namespace zpc::cli {
 
@@ -88,8 +88,8 @@ struct OptionSpec {
     bool takesValue;
 };
 
-const OptionSpec kOptions[] = {{"--to", true},      {"-o", true},        {"--name", true},
-                               {"--json", false},   {"--classic", false}, {"--help", false},
+const OptionSpec kOptions[] = {{"--to", true},    {"-o", true},         {"--name", true},
+                               {"--json", false}, {"--classic", false}, {"--help", false},
                                {"-h", false}};
 
 bool commandTakes(const QString& command, const QString& option) {
@@ -126,7 +126,8 @@ CommandLine parse(const QStringList& arguments) {
     bool optionsEnded = false;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) ||
+            argument == QLatin1String("-")) {
             line.operands << argument;
             continue;
         }
@@ -145,7 +146,8 @@ CommandLine parse(const QStringList& arguments) {
         for (const OptionSpec& candidate : kOptions)
             if (option == QLatin1String(candidate.name)) spec = &candidate;
         if (!spec || !commandTakes(line.command, option))
-            throw UsageError{QStringLiteral("%1 does not take the option %2").arg(line.command, option)};
+            throw UsageError{
+                QStringLiteral("%1 does not take the option %2").arg(line.command, option)};
         if (spec->takesValue && !value) {
             if (i + 1 >= arguments.size())
                 throw UsageError{QStringLiteral("%1 needs a value").arg(option)};
@@ -174,10 +176,13 @@ CommandLine parse(const QStringList& arguments) {
     if (line.help) return line;
 
     const int wanted = line.command == QLatin1String("new") ? 0 : 1;
-    if (line.operands.size() < wanted) throw UsageError{QStringLiteral("%1 needs a SOURCE").arg(line.command)};
+    if (line.operands.size() < wanted)
+        throw UsageError{QStringLiteral("%1 needs a SOURCE").arg(line.command)};
     if (line.operands.size() > wanted)
-        throw UsageError{QStringLiteral("unexpected argument \"%1\"").arg(line.operands.value(wanted))};
-    if ((line.command == QLatin1String("convert") || line.command == QLatin1String("new")) && !line.to)
+        throw UsageError{
+            QStringLiteral("unexpected argument \"%1\"").arg(line.operands.value(wanted))};
+    if ((line.command == QLatin1String("convert") || line.command == QLatin1String("new")) &&
+        !line.to)
         throw UsageError{QStringLiteral("%1 needs --to FORM").arg(line.command)};
     // The archive's own rules would keep the slash, and no file can carry it.
     if (line.name && line.name->contains(QLatin1Char('/')))
@@ -190,7 +195,8 @@ Form parseForm(const QString& text) {
     if (text == QLatin1String("kvx")) return Form::Kvx;
     if (text == QLatin1String("zanth")) return Form::Zanth;
     if (text == QLatin1String("project")) return Form::Project;
-    throw UsageError{QStringLiteral("unknown FORM \"%1\" (folder, kvx, zanth or project)").arg(text)};
+    throw UsageError{
+        QStringLiteral("unknown FORM \"%1\" (folder, kvx, zanth or project)").arg(text)};
 }
 
 // ---- Work ----
@@ -210,7 +216,8 @@ bool writableFolder(const FolderItemPtr& folder) {
 FolderItemPtr destinationFolder(const std::optional<QString>& path) {
     const QString where = path.value_or(QStringLiteral("."));
     FolderItemPtr folder = folderItemForPath(where);
-    if (!writableFolder(folder)) throw Failure{QStringLiteral("not a writable folder: %1").arg(where)};
+    if (!writableFolder(folder))
+        throw Failure{QStringLiteral("not a writable folder: %1").arg(where)};
     return folder;
 }
 
@@ -219,7 +226,8 @@ std::shared_ptr<PluginArchive> openSource(const QString& path) {
     std::shared_ptr<PluginArchive> plugin =
         archive::openPluginDocument(source, archive::zanthDecompressDelegate());
     // A file read in no form gives an empty plugin: there is nothing to work on.
-    if (!plugin || !plugin->dataSource()) throw Failure{QStringLiteral("no plugin found in %1").arg(path)};
+    if (!plugin || !plugin->dataSource())
+        throw Failure{QStringLiteral("no plugin found in %1").arg(path)};
     plugin->compressorAgent = archive::zanthCompressDelegate();
     return plugin;
 }
@@ -328,7 +336,8 @@ int save(const std::shared_ptr<PluginArchive>& plugin, Form form, const FolderIt
                 written = plugin->saveAsPluginFile(directory);
                 break;
             case Form::Zanth:
-                output = directory->Child(name + QLatin1Char('.') + PluginArchive::zanthFileExtension());
+                output =
+                    directory->Child(name + QLatin1Char('.') + PluginArchive::zanthFileExtension());
                 written = plugin->saveAsZanthPluginFile(directory);
                 break;
             case Form::Project:
@@ -363,7 +372,8 @@ void embedLinkedFiles(PluginItemFolder& folder) {
         if (!stream) throw Failure{QStringLiteral("cannot read %1").arg(source->NativePath())};
         const QByteArray bytes = stream->Read(stream->Length());
         stream->Close();
-        if (stream->hasError()) throw Failure{QStringLiteral("cannot read %1").arg(source->NativePath())};
+        if (stream->hasError())
+            throw Failure{QStringLiteral("cannot read %1").arg(source->NativePath())};
         file->setRawData(bytes);
         yield();
     }
@@ -409,7 +419,8 @@ int runPack(const CommandLine& line) {
             throw Failure{QStringLiteral("not a writable folder: %1")
                               .arg(package && package->Parent() ? package->Parent()->NativePath()
                                                                 : *line.output)};
-        if (package->Directory()) throw Failure{QStringLiteral("a folder is in the way: %1").arg(*line.output)};
+        if (package->Directory())
+            throw Failure{QStringLiteral("a folder is in the way: %1").arg(*line.output)};
     } else {
         const FolderItemPtr parent = source->Parent();
         if (!writableFolder(parent))
@@ -421,7 +432,8 @@ int runPack(const CommandLine& line) {
     const bool converted = archive::convertToPackage(source, package);
     const bool done = converted && messagesShown() == messagesBefore && package->Exists() &&
                       !package->Directory();
-    ui().msgBox(done ? QStringLiteral("Successfully converted") : QStringLiteral("Conversion failed"));
+    ui().msgBox(done ? QStringLiteral("Successfully converted")
+                     : QStringLiteral("Conversion failed"));
     if (!done) return kFailed;
     printLine(stdout, pathBytes(package->NativePath()));
     return kDone;

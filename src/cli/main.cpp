@@ -6,9 +6,9 @@
 #include "platform/Application.h"
 #include "platform/UIServices.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QFile>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     using namespace zpc;

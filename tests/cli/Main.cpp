@@ -1,6 +1,6 @@
 // No GUI application: zanthpc and its tests need no display.
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

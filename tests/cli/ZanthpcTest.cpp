@@ -2,6 +2,7 @@
 // display (the environment names none).
 #include "support/TestSupport.h"
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <unistd.h>
 
 namespace zpc::test {
 namespace {
@@ -20,11 +20,13 @@ struct Outcome {
     QByteArray err;
 };
 
-Outcome zanthpc(const QStringList& args, const QString& workingDirectory = QString()) {
+Outcome zanthpc(const QStringList& args, const QString& workingDirectory = QString(),
+                const QString& temporaryFolder = QString()) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(QLatin1String(name));
+    if (!temporaryFolder.isEmpty()) env.insert(QStringLiteral("TMPDIR"), temporaryFolder);
     p.setProcessEnvironment(env);
     if (!workingDirectory.isEmpty()) p.setWorkingDirectory(workingDirectory);
     p.start(QStringLiteral(ZANTHPC_PATH), args);
@@ -62,17 +64,21 @@ QByteArray allBytes() {
 
 // A plugin folder with every standard folder of the modern set, so that what
 // any form reads back is exactly this tree.
-const char* const kStandardFolders[] = {
-    "Build Resources/Mac Carbon Mach-O Universal", "Build Resources/Mac Cocoa",
-    "Build Resources/Windows", "Build Resources/Linux X86", "IDE Resources/Controls Palette",
-    "IDE Resources/Help"};
+const char* const kStandardFolders[] = {"Build Resources/Mac Carbon Mach-O Universal",
+                                        "Build Resources/Mac Cocoa",
+                                        "Build Resources/Windows",
+                                        "Build Resources/Linux X86",
+                                        "IDE Resources/Controls Palette",
+                                        "IDE Resources/Help"};
 
 const QString kShellName = QStringLiteral("it's $(touch pwned) & \"q\" ;|*?[x] `id`.txt");
 
 void writePlugin(const TempDir& dir, const QString& root) {
-    for (const char* folder : kStandardFolders) dir.mkdir(root + QLatin1Char('/') + QLatin1String(folder));
+    for (const char* folder : kStandardFolders)
+        dir.mkdir(root + QLatin1Char('/') + QLatin1String(folder));
     dir.write(root + QStringLiteral("/Build Resources/Linux X86/libsample.so"), allBytes());
-    dir.write(root + QStringLiteral("/Build Resources/Windows/Sample Plugin.dll"), QByteArray("MZ\0\1\2", 5));
+    dir.write(root + QStringLiteral("/Build Resources/Windows/Sample Plugin.dll"),
+              QByteArray("MZ\0\1\2", 5));
     dir.write(root + QStringLiteral("/IDE Resources/Help/index.html"), "<html>help</html>\n");
     dir.write(root + QStringLiteral("/IDE Resources/Help/empty.txt"), QByteArray());
     dir.write(root + QStringLiteral("/IDE Resources/Help/Pages/") + kShellName, "shell characters");
@@ -81,8 +87,8 @@ void writePlugin(const TempDir& dir, const QString& root) {
 
 // What a form at the path holds, read by the standard tool for that form
 // (a project file through zanthpc itself, back into a folder).
-QMap<QString, QByteArray> contentsOf(const QString& form, const QString& path, const TempDir& scratch,
-                                     const QString& plugin) {
+QMap<QString, QByteArray> contentsOf(const QString& form, const QString& path,
+                                     const TempDir& scratch, const QString& plugin) {
     static int n = 0;
     const QString where = scratch.path(QStringLiteral("read-%1").arg(++n));
     QDir().mkpath(where);
@@ -93,7 +99,7 @@ QMap<QString, QByteArray> contentsOf(const QString& form, const QString& path, c
         EXPECT_EQ(shell(QStringLiteral("unzip -q %1").arg(shellWord(path)), where), 0);
     } else {
         const Outcome r = zanthpc({QStringLiteral("convert"), path, QStringLiteral("--to"),
-                               QStringLiteral("folder"), QStringLiteral("-o"), where});
+                                   QStringLiteral("folder"), QStringLiteral("-o"), where});
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
     }
     EXPECT_EQ(QDir(where).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -108,8 +114,8 @@ QString outputName(const QString& form, const QString& plugin) {
     return plugin;
 }
 
-const QStringList kForms = {QStringLiteral("folder"), QStringLiteral("kvx"), QStringLiteral("zanth"),
-                            QStringLiteral("project")};
+const QStringList kForms = {QStringLiteral("folder"), QStringLiteral("kvx"),
+                            QStringLiteral("zanth"), QStringLiteral("project")};
 
 // ---- Every form to every form ----
 
@@ -118,13 +124,15 @@ protected:
     static void SetUpTestSuite() {
         dir = new TempDir();
         writePlugin(*dir, QStringLiteral("Sample Plugin"));
-        expected = new QMap<QString, QByteArray>(snapshotTree(dir->path(QStringLiteral("Sample Plugin"))));
+        expected =
+            new QMap<QString, QByteArray>(snapshotTree(dir->path(QStringLiteral("Sample Plugin"))));
         dir->mkdir(QStringLiteral("sources"));
         for (const QString& form : kForms) {
             const QString target = dir->path(QStringLiteral("sources/") + form);
             QDir().mkpath(target);
-            const Outcome r = zanthpc({QStringLiteral("convert"), dir->path(QStringLiteral("Sample Plugin")),
-                                   QStringLiteral("--to"), form, QStringLiteral("-o"), target});
+            const Outcome r =
+                zanthpc({QStringLiteral("convert"), dir->path(QStringLiteral("Sample Plugin")),
+                         QStringLiteral("--to"), form, QStringLiteral("-o"), target});
             ASSERT_EQ(r.status, 0) << r.err.toStdString();
         }
     }
@@ -141,10 +149,11 @@ QMap<QString, QByteArray>* FormToForm::expected = nullptr;
 TEST_P(FormToForm, WritesTheSameTreeByteForByte) {
     const auto& [from, to] = GetParam();
     const QString plugin = QStringLiteral("Sample Plugin");
-    const QString source = dir->path(QStringLiteral("sources/%1/%2").arg(from, outputName(from, plugin)));
+    const QString source =
+        dir->path(QStringLiteral("sources/%1/%2").arg(from, outputName(from, plugin)));
     TempDir out;
     const Outcome r = zanthpc({QStringLiteral("convert"), source, QStringLiteral("--to"), to,
-                           QStringLiteral("-o"), out.path()});
+                               QStringLiteral("-o"), out.path()});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.err, QByteArray());
     const QString written = out.path(outputName(to, plugin));
@@ -156,8 +165,9 @@ TEST_P(FormToForm, WritesTheSameTreeByteForByte) {
     EXPECT_FALSE(out.exists(QStringLiteral("pwned")));
 }
 
-INSTANTIATE_TEST_SUITE_P(AllForms, FormToForm, ::testing::Combine(::testing::ValuesIn(kForms),
-                                                                  ::testing::ValuesIn(kForms)),
+INSTANTIATE_TEST_SUITE_P(AllForms, FormToForm,
+                         ::testing::Combine(::testing::ValuesIn(kForms),
+                                            ::testing::ValuesIn(kForms)),
                          [](const auto& info) {
                              return (std::get<0>(info.param) + QStringLiteral("_to_") +
                                      std::get<1>(info.param))
@@ -169,10 +179,11 @@ INSTANTIATE_TEST_SUITE_P(AllForms, FormToForm, ::testing::Combine(::testing::Val
 TEST(Zanthpc, ProjectFromZippedPackageOutlivesTheUnpackedCopy) {
     TempDir dir;
     writePlugin(dir, QStringLiteral("P"));
-    ASSERT_EQ(zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("P")), QStringLiteral("--to"),
-                       QStringLiteral("zanth"), QStringLiteral("-o"), dir.path()})
-                  .status,
-              0);
+    ASSERT_EQ(
+        zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("P")), QStringLiteral("--to"),
+                 QStringLiteral("zanth"), QStringLiteral("-o"), dir.path()})
+            .status,
+        0);
     dir.mkdir(QStringLiteral("out"));
     ASSERT_EQ(zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("P.zanth_plugin")),
                        QStringLiteral("--to"), QStringLiteral("project"), QStringLiteral("-o"),
@@ -184,6 +195,26 @@ TEST(Zanthpc, ProjectFromZippedPackageOutlivesTheUnpackedCopy) {
     EXPECT_EQ(contentsOf(QStringLiteral("project"), dir.path(QStringLiteral("out/P.prjkvx")), dir,
                          QStringLiteral("P")),
               snapshotTree(dir.path(QStringLiteral("P"))));
+}
+
+// Packages are unpacked into the temporary folder; nothing of them stays
+// there once zanthpc ends, and folders left by a killed run go at the next.
+TEST(Zanthpc, RemovesWhatItUnpacked) {
+    TempDir dir;
+    writePlugin(dir, QStringLiteral("P"));
+    ASSERT_EQ(
+        zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("P")), QStringLiteral("--to"),
+                 QStringLiteral("zanth"), QStringLiteral("-o"), dir.path()})
+            .status,
+        0);
+    dir.mkdir(QStringLiteral("tmp/ZanthPluginConverter-999999999-abc/left"));
+    const Outcome r = zanthpc({QStringLiteral("list"), dir.path(QStringLiteral("P.zanth_plugin"))},
+                              QString(), dir.path(QStringLiteral("tmp")));
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("P/\n"));
+    EXPECT_EQ(QDir(dir.path(QStringLiteral("tmp")))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList());
 }
 
 // ---- list ----
@@ -213,10 +244,11 @@ TEST(Zanthpc, ListsTheTreeIndentedWithStoredFiles) {
     EXPECT_EQ(r.out, folderTree);
 
     // A single-file package holds the bytes of its files itself.
-    ASSERT_EQ(zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Tiny")), QStringLiteral("--to"),
-                       QStringLiteral("kvx"), QStringLiteral("-o"), dir.path()})
-                  .status,
-              0);
+    ASSERT_EQ(
+        zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Tiny")),
+                 QStringLiteral("--to"), QStringLiteral("kvx"), QStringLiteral("-o"), dir.path()})
+            .status,
+        0);
     r = zanthpc({QStringLiteral("list"), dir.path(QStringLiteral("Tiny.kvx"))});
     EXPECT_EQ(r.status, 0);
     QByteArray packageTree = folderTree;
@@ -224,7 +256,8 @@ TEST(Zanthpc, ListsTheTreeIndentedWithStoredFiles) {
         packageTree.replace(QByteArray(file) + '\n', QByteArray(file) + " (Stored)\n");
     EXPECT_EQ(r.out, packageTree);
 
-    r = zanthpc({QStringLiteral("list"), dir.path(QStringLiteral("Tiny.kvx")), QStringLiteral("--json")});
+    r = zanthpc(
+        {QStringLiteral("list"), dir.path(QStringLiteral("Tiny.kvx")), QStringLiteral("--json")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(r.out, &error);
@@ -255,7 +288,8 @@ TEST(Zanthpc, ListsTheTreeIndentedWithStoredFiles) {
 TEST(Zanthpc, JsonEscapesNames) {
     TempDir dir;
     dir.write(QStringLiteral("Q/IDE Resources/Help/say \"hi\" \\ \t.txt"), "x");
-    const Outcome r = zanthpc({QStringLiteral("list"), QStringLiteral("--json"), dir.path(QStringLiteral("Q"))});
+    const Outcome r =
+        zanthpc({QStringLiteral("list"), QStringLiteral("--json"), dir.path(QStringLiteral("Q"))});
     ASSERT_EQ(r.status, 0);
     const QJsonDocument json = QJsonDocument::fromJson(r.out);
     const QJsonObject help =
@@ -291,7 +325,8 @@ TEST_P(ExitStatus, AnswersTheStatus) {
     EXPECT_EQ(r.status, GetParam().status) << r.err.toStdString();
     EXPECT_TRUE(r.err.startsWith(GetParam().errStart)) << r.err.toStdString();
     if (GetParam().status == 2) {
-        EXPECT_TRUE(r.err.contains("Usage:\n  zanthpc list SOURCE [--json]\n")) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("Usage:\n  zanthpc list SOURCE [--json]\n"))
+            << r.err.toStdString();
     }
     if (GetParam().status != 0) {
         EXPECT_EQ(r.out, QByteArray());
@@ -331,7 +366,8 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"bad_form", words("new --to zip"), 2, "zanthpc: unknown FORM \"zip\""},
         StatusCase{"option_of_another_command", words("list @/Good --to kvx"), 2,
                    "zanthpc: list does not take the option --to\n"},
-        StatusCase{"missing_value", words("convert @/Good --to"), 2, "zanthpc: --to needs a value\n"},
+        StatusCase{"missing_value", words("convert @/Good --to"), 2,
+                   "zanthpc: --to needs a value\n"},
         StatusCase{"twice", words("new --to kvx --to zanth"), 2, "zanthpc: --to is given twice\n"},
         StatusCase{"slash_in_name", words("new --to kvx --name a/b"), 2, "zanthpc: a plugin name"}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -339,7 +375,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Zanthpc, BrokenZippedPackageShowsUnzipsMessageAndCode) {
     TempDir dir;
     dir.write(QStringLiteral("broken.zanth_plugin"), "no zip archive");
-    const Outcome r = zanthpc({QStringLiteral("list"), dir.path(QStringLiteral("broken.zanth_plugin"))});
+    const Outcome r =
+        zanthpc({QStringLiteral("list"), dir.path(QStringLiteral("broken.zanth_plugin"))});
     EXPECT_EQ(r.status, 1);
     // The error dialog: unzip's output, then its code.
     EXPECT_TRUE(r.err.contains("\nError code: 9\n")) << r.err.toStdString();
@@ -369,8 +406,9 @@ TEST(Zanthpc, PackageThatCannotBeStoredIsReported) {
     TempDir dir;
     writePlugin(dir, QStringLiteral("Good"));
     dir.mkdir(QStringLiteral("out/Good.kvx"));  // a folder in the package's place
-    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Good")), QStringLiteral("--to"),
-                           QStringLiteral("kvx"), QStringLiteral("-o"), dir.path(QStringLiteral("out"))});
+    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Good")),
+                               QStringLiteral("--to"), QStringLiteral("kvx"), QStringLiteral("-o"),
+                               dir.path(QStringLiteral("out"))});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, QByteArray("Can't store file \"Good.kvx\"\n"));
     EXPECT_EQ(r.out, QByteArray());
@@ -380,14 +418,17 @@ TEST(Zanthpc, UnreadableFileIsReported) {
     if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
     TempDir dir;
     writePlugin(dir, QStringLiteral("Good"));
-    const QString locked = dir.path(QStringLiteral("Good/Build Resources/Windows/Sample Plugin.dll"));
+    const QString locked =
+        dir.path(QStringLiteral("Good/Build Resources/Windows/Sample Plugin.dll"));
     QFile::setPermissions(locked, QFileDevice::Permissions());
     dir.mkdir(QStringLiteral("out"));
-    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Good")), QStringLiteral("--to"),
-                           QStringLiteral("folder"), QStringLiteral("-o"), dir.path(QStringLiteral("out"))});
+    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Good")),
+                               QStringLiteral("--to"), QStringLiteral("folder"),
+                               QStringLiteral("-o"), dir.path(QStringLiteral("out"))});
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.startsWith("Can't store file \"Sample Plugin.dll\"\n")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith("Can't store file \"Sample Plugin.dll\"\n"))
+        << r.err.toStdString();
     EXPECT_EQ(r.out, QByteArray());
 }
 
@@ -396,13 +437,16 @@ TEST(Zanthpc, ReadOnlyDestinationIsRefused) {
     TempDir dir;
     writePlugin(dir, QStringLiteral("Good"));
     dir.mkdir(QStringLiteral("ro"));
-    QFile::setPermissions(dir.path(QStringLiteral("ro")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Good")), QStringLiteral("--to"),
-                           QStringLiteral("zanth"), QStringLiteral("-o"), dir.path(QStringLiteral("ro"))});
+    QFile::setPermissions(dir.path(QStringLiteral("ro")),
+                          QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Good")),
+                               QStringLiteral("--to"), QStringLiteral("zanth"),
+                               QStringLiteral("-o"), dir.path(QStringLiteral("ro"))});
     QFile::setPermissions(dir.path(QStringLiteral("ro")),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "zanthpc: not a writable folder: " + QFile::encodeName(dir.path(QStringLiteral("ro"))) + '\n');
+    EXPECT_EQ(r.err, "zanthpc: not a writable folder: " +
+                         QFile::encodeName(dir.path(QStringLiteral("ro"))) + '\n');
 }
 
 // ---- Names with blanks and shell characters ----
@@ -416,8 +460,9 @@ TEST_P(ShellNames, WriteAndReadBack) {
     const QString name = QStringLiteral("My $HOME 'x' & \"y\"; `id` *?[a] -n");
     const QString where = dir.path(QStringLiteral("out $(touch pwned) 'q';&"));
     QDir().mkpath(where);
-    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Plain")), QStringLiteral("--to"),
-                           form, QStringLiteral("-o"), where, QStringLiteral("--name"), name});
+    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Plain")),
+                               QStringLiteral("--to"), form, QStringLiteral("-o"), where,
+                               QStringLiteral("--name"), name});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QString written = where + QLatin1Char('/') + outputName(form, name);
     EXPECT_EQ(r.out, QFile::encodeName(written) + '\n');
@@ -427,7 +472,8 @@ TEST_P(ShellNames, WriteAndReadBack) {
     EXPECT_EQ(list.status, 0) << list.err.toStdString();
     EXPECT_TRUE(list.out.startsWith(name.toUtf8() + "/\n")) << list.out.toStdString();
     EXPECT_TRUE(list.out.contains(kShellName.toUtf8())) << list.out.toStdString();
-    EXPECT_EQ(contentsOf(form, written, dir, name), snapshotTree(dir.path(QStringLiteral("Plain"))));
+    EXPECT_EQ(contentsOf(form, written, dir, name),
+              snapshotTree(dir.path(QStringLiteral("Plain"))));
     EXPECT_FALSE(QFileInfo::exists(dir.path(QStringLiteral("pwned"))));
     EXPECT_FALSE(QFileInfo::exists(where + QStringLiteral("/pwned")));
 }
@@ -438,9 +484,10 @@ INSTANTIATE_TEST_SUITE_P(AllForms, ShellNames, ::testing::ValuesIn(kForms),
 TEST(Zanthpc, NameFollowsTheArchivesRules) {
     TempDir dir;
     writePlugin(dir, QStringLiteral("Plain"));
-    const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Plain")), QStringLiteral("--to"),
-                           QStringLiteral("kvx"), QStringLiteral("--name"), QStringLiteral("Renamed.v2.kvx"),
-                           QStringLiteral("-o"), dir.path()});
+    const Outcome r =
+        zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Plain")),
+                 QStringLiteral("--to"), QStringLiteral("kvx"), QStringLiteral("--name"),
+                 QStringLiteral("Renamed.v2.kvx"), QStringLiteral("-o"), dir.path()});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QFile::encodeName(dir.path(QStringLiteral("Renamed.kvx"))) + '\n');
 }
@@ -449,23 +496,30 @@ TEST(Zanthpc, NameFollowsTheArchivesRules) {
 
 TEST(Zanthpc, NewWritesTheStandardFolders) {
     TempDir dir;
-    Outcome r = zanthpc({QStringLiteral("new"), QStringLiteral("--to"), QStringLiteral("folder")}, dir.path());
+    Outcome r = zanthpc({QStringLiteral("new"), QStringLiteral("--to"), QStringLiteral("folder")},
+                        dir.path());
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QFile::encodeName(dir.path(QStringLiteral("Untitled"))) + '\n');
-    EXPECT_EQ(QDir(dir.path(QStringLiteral("Untitled/Build Resources"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 4);
+    EXPECT_EQ(QDir(dir.path(QStringLiteral("Untitled/Build Resources")))
+                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+                  .size(),
+              4);
 
-    r = zanthpc({QStringLiteral("new"), QStringLiteral("--classic"), QStringLiteral("--to"), QStringLiteral("folder"),
-                 QStringLiteral("--name"), QStringLiteral("Old Style")},
+    r = zanthpc({QStringLiteral("new"), QStringLiteral("--classic"), QStringLiteral("--to"),
+                 QStringLiteral("folder"), QStringLiteral("--name"), QStringLiteral("Old Style")},
                 dir.path());
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     QStringList platforms = QDir(dir.path(QStringLiteral("Old Style/Build Resources")))
                                 .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    QStringList classic = {QStringLiteral("Mac Classic"), QStringLiteral("Mac Carbon"),
-                           QStringLiteral("Mac Carbon Mach-O"), QStringLiteral("Mac Carbon Mach-O Universal"),
-                           QStringLiteral("Mac Cocoa"), QStringLiteral("Windows"), QStringLiteral("Linux X86")};
+    QStringList classic = {
+        QStringLiteral("Mac Classic"),       QStringLiteral("Mac Carbon"),
+        QStringLiteral("Mac Carbon Mach-O"), QStringLiteral("Mac Carbon Mach-O Universal"),
+        QStringLiteral("Mac Cocoa"),         QStringLiteral("Windows"),
+        QStringLiteral("Linux X86")};
     classic.sort();
     EXPECT_EQ(platforms, classic);
-    EXPECT_EQ(QDir(dir.path(QStringLiteral("Old Style/IDE Resources"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+    EXPECT_EQ(QDir(dir.path(QStringLiteral("Old Style/IDE Resources")))
+                  .entryList(QDir::Dirs | QDir::NoDotAndDotDot),
               (QStringList{QStringLiteral("Controls Palette"), QStringLiteral("Help")}));
 }
 
@@ -480,7 +534,8 @@ TEST(Zanthpc, PackWritesThePackageBesideTheFolder) {
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.err, QByteArray("Successfully converted\n"));
     EXPECT_EQ(r.out, QFile::encodeName(holder + QStringLiteral(".kvx")) + '\n');
-    EXPECT_EQ(contentsOf(QStringLiteral("kvx"), holder + QStringLiteral(".kvx"), dir, QStringLiteral("My Plugin")),
+    EXPECT_EQ(contentsOf(QStringLiteral("kvx"), holder + QStringLiteral(".kvx"), dir,
+                         QStringLiteral("My Plugin")),
               snapshotTree(dir.path(QStringLiteral("Holder/deep/My Plugin"))));
 
     const QString chosen = dir.path(QStringLiteral("elsewhere/It's packed.kvx"));
@@ -510,10 +565,11 @@ TEST(Zanthpc, NoProgressNoiseWhenStandardErrorIsNoTerminal) {
     TempDir dir;
     writePlugin(dir, QStringLiteral("Big"));
     for (int i = 0; i < 1500; ++i)
-        dir.write(QStringLiteral("Big/IDE Resources/Help/page%1.html").arg(i), QByteArray(2048, 'x'));
+        dir.write(QStringLiteral("Big/IDE Resources/Help/page%1.html").arg(i),
+                  QByteArray(2048, 'x'));
     for (const QString& form : kForms) {
-        const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Big")), QStringLiteral("--to"),
-                               form, QStringLiteral("-o"), dir.path()});
+        const Outcome r = zanthpc({QStringLiteral("convert"), dir.path(QStringLiteral("Big")),
+                                   QStringLiteral("--to"), form, QStringLiteral("-o"), dir.path()});
         EXPECT_EQ(r.status, 0) << form.toStdString();
         EXPECT_EQ(r.err, QByteArray()) << form.toStdString();
     }
