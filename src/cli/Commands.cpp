@@ -83,14 +83,14 @@ struct CommandLine {
 };
 
 // Options each command takes; a value follows those marked true.
-struct OptionSpec {
+struct KnownOption {
     const char* name;
     bool takesValue;
 };
 
-const OptionSpec kOptions[] = {{"--to", true},    {"-o", true},         {"--name", true},
-                               {"--json", false}, {"--classic", false}, {"--help", false},
-                               {"-h", false}};
+const KnownOption kOptions[] = {{"--to", true},    {"-o", true},         {"--name", true},
+                                {"--json", false}, {"--classic", false}, {"--help", false},
+                                {"-h", false}};
 
 bool commandTakes(const QString& command, const QString& option) {
     if (option == QLatin1String("--help") || option == QLatin1String("-h")) return true;
@@ -142,17 +142,17 @@ CommandLine parse(const QStringList& arguments) {
             option = argument.left(equals);
             value = argument.mid(equals + 1);
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& candidate : kOptions)
-            if (option == QLatin1String(candidate.name)) spec = &candidate;
-        if (!spec || !commandTakes(line.command, option))
+        const KnownOption* known = nullptr;
+        for (const KnownOption& candidate : kOptions)
+            if (option == QLatin1String(candidate.name)) known = &candidate;
+        if (!known || !commandTakes(line.command, option))
             throw UsageError{
                 QStringLiteral("%1 does not take the option %2").arg(line.command, option)};
-        if (spec->takesValue && !value) {
+        if (known->takesValue && !value) {
             if (i + 1 >= arguments.size())
                 throw UsageError{QStringLiteral("%1 needs a value").arg(option)};
             value = arguments[++i];
-        } else if (!spec->takesValue && value) {
+        } else if (!known->takesValue && value) {
             throw UsageError{QStringLiteral("%1 takes no value").arg(option)};
         }
         auto setOnce = [&](std::optional<QString>& slot) {
