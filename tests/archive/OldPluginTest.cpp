@@ -120,6 +120,14 @@ TEST_F(OldPlugin, OpensFromEveryCarrierAsAClassicPluginNamedAfterTheFile) {
         ASSERT_NE(archive->dataSource(), nullptr) << c.name;
         EXPECT_EQ(archive->dataSource()->NativePath(), dir.path(c.open)) << c.name;
         EXPECT_FALSE(archive->mutableName()) << c.name;
+
+        // Saved as a package, it reads back the same (a package is read into
+        // the classic tree on Revert).
+        dir.mkdir("out");
+        ASSERT_TRUE(archive->saveAsPluginFile(dir.item("out"))) << c.name;
+        const auto saved = PluginArchive::create(dir.item("out/Tools.kvx"), false, nullptr);
+        saved->revert();
+        EXPECT_EQ(outline(saved), kPluginTree) << c.name;
     }
     EXPECT_TRUE(ui->shown().empty());
 }
