@@ -127,6 +127,8 @@ void PluginListBox::InsertRow(int row, const model::PluginItemPtr& node) {
 }
 
 void PluginListBox::RemoveRow(int row) {
+    // The view would select a neighbour; a removed selection leaves none.
+    if (row == ListIndex()) selectionModel()->clear();
     mRows->removeRange(row, 1);
 }
 
