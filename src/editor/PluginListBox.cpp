@@ -242,6 +242,9 @@ void PluginListBox::keyPressEvent(QKeyEvent* event) {
             case Qt::Key_Backspace:
                 emit DeleteKey();
                 return;
+            case Qt::Key_Insert:
+                emit InsertKey();
+                return;
             default:
                 break;
         }

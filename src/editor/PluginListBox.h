@@ -106,9 +106,11 @@ signals:
     void Change();
     void DoubleClick();
     // Keys with a meaning beyond moving through the rows: Delete or Backspace
-    // removes the selected row; F2, or Return on a file row, renames it.
+    // removes the selected row; F2, or Return on a file row, renames it;
+    // Insert adds to it.
     void DeleteKey();
     void RenameKey();
+    void InsertKey();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -133,10 +133,12 @@ void PluginViewerWindow::CreateControls() {
     mListBox1->contextualMenuAction = [this](const controls::MenuItemPtr& item) {
         return ListBox1_ContextualMenuAction(item);
     };
-    // Keys: Delete removes as the button does, F2 renames at the row.
+    // Keys: Delete removes as the button does, Insert pops up the add
+    // button's menu, F2 renames at the row.
     connect(mListBox1, &PluginListBox::DeleteKey, this, [this] {
         if (mBtnDelete->isEnabled()) BtnDelete_Action();
     });
+    connect(mListBox1, &PluginListBox::InsertKey, this, [this] { mBtnAdd->openMenu(); });
     connect(mListBox1, &PluginListBox::RenameKey, this, [this] {
         const int row = mListBox1->ListIndex();
         if (row >= 0) startRenameAt(renameAnchor(row));

@@ -171,6 +171,18 @@ TEST_F(EditingTest, AddNewFolderAppendsAndInsertsARowOnlyUnderAnOpenFolder) {
     const QString before = test::outline(w->archive());
     chooseAdd(w, -1);
     EXPECT_EQ(test::outline(w->archive()), before);
+
+    // The Insert key pops up the same menu; on a file row, where the button
+    // is disabled, it does nothing.
+    list->setListIndex(0);
+    ui->queuePopUpAnswer(0);
+    QTest::keyClick(list, Qt::Key_Insert);
+    EXPECT_EQ(w->archive()->item(2)->name(), "Untitled");
+    expand(list, {"Build Resources", "Windows"});
+    list->setListIndex(rowNamed(list, "sample.dll"));
+    const size_t popUps = ui->popUps().size();
+    QTest::keyClick(list, Qt::Key_Insert);
+    EXPECT_EQ(ui->popUps().size(), popUps);
 }
 
 TEST_F(EditingTest, AddFileLinksTheChosenFileAndRefusesOneThatIsGone) {
