@@ -4,8 +4,8 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QHelpEvent>
-#include <QMimeData>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>

@@ -199,7 +199,8 @@ void PluginViewerWindow::ListBox1_DropObject(const QMimeData* items) {
 
 // ---- Moving rows ----
 
-QString PluginViewerWindow::moveRefusal(const PluginItemPtr& node, const PluginItemPtr& destination) {
+QString PluginViewerWindow::moveRefusal(const PluginItemPtr& node,
+                                        const PluginItemPtr& destination) {
     if (isArchive(node)) return kCantMoveRoot;
     PluginItemFolder* folder = node ? node->asFolder() : nullptr;
     if (folder && (node == destination || folder->hasItem(destination))) return kCantMoveIntoItself;

@@ -161,9 +161,9 @@ TEST_F(EditingTest, AddNewFolderAppendsAndInsertsARowOnlyUnderAnOpenFolder) {
     chooseAdd(w, 0);  // a child of that Untitled
     list->setListIndex(rowNamed(list, "IDE Resources"));
     chooseAdd(w, 0);
-    EXPECT_EQ(rowLines(list).mid(2), (QStringList{"  IDE Resources/-", "    Controls Palette/",
-                                                  "    Help/", "    Untitled/", "    Untitled/-",
-                                                  "      Untitled/", "    Untitled/"}));
+    EXPECT_EQ(rowLines(list).mid(2),
+              (QStringList{"  IDE Resources/-", "    Controls Palette/", "    Help/",
+                           "    Untitled/", "    Untitled/-", "      Untitled/", "    Untitled/"}));
     for (int i = 0; i < list->ListCount(); ++i) ASSERT_TRUE(list->RowTag(i));
     EXPECT_EQ(list->RowTag(list->ListCount() - 1), w->archive()->item(1)->asFolder()->item(4));
 
@@ -239,8 +239,8 @@ TEST_F(EditingTest, RemovingTakesTheRowAndEverythingShownUnderIt) {
     QTest::keyClick(list, Qt::Key_Backspace);
     list->setListIndex(0);
     QTest::keyClick(list, Qt::Key_Delete);
-    EXPECT_EQ(rowLines(list),
-              (QStringList{"Sample/-", "  IDE Resources/-", "    Controls Palette/", "    Help/-"}));
+    EXPECT_EQ(rowLines(list), (QStringList{"Sample/-", "  IDE Resources/-", "    Controls Palette/",
+                                           "    Help/-"}));
 }
 
 TEST_F(EditingTest, DropsFromTheFileManager) {
@@ -256,13 +256,25 @@ TEST_F(EditingTest, DropsFromTheFileManager) {
         const char* helpAfter;  // the outline of "Help" afterwards
     };
     const Case cases[] = {
-        {"a folder is read with its contents", {"drop/Docs"}, "Help", true,
+        {"a folder is read with its contents",
+         {"drop/Docs"},
+         "Help",
+         true,
          "Images/\nindex.html\nDocs/\n  guide.html\n  img/\n    logo.png\n"},
-        {"a .bundle folder is one file, its program", {"drop/Tool.bundle"}, "Help", true,
+        {"a .bundle folder is one file, its program",
+         {"drop/Tool.bundle"},
+         "Help",
+         true,
          "Images/\nindex.html\nTool\n"},
-        {"over a file row: into the file's folder", {"drop/notes.txt"}, "index.html", true,
+        {"over a file row: into the file's folder",
+         {"drop/notes.txt"},
+         "index.html",
+         true,
          "Images/\nindex.html\nnotes.txt\n"},
-        {"several at once, in order", {"drop/notes.txt", "drop/Docs/guide.html"}, "Help", true,
+        {"several at once, in order",
+         {"drop/notes.txt", "drop/Docs/guide.html"},
+         "Help",
+         true,
          "Images/\nindex.html\nnotes.txt\nguide.html\n"},
         {"outside any row", {"drop/notes.txt"}, nullptr, false, "Images/\nindex.html\n"},
         {"no file at all", {}, "Help", false, "Images/\nindex.html\n"},
@@ -365,7 +377,8 @@ TEST_F(EditingTest, AFolderNeverMovesIntoItselfAndTheRootNeverMoves) {
         const char* message;  // nil: the list refuses the drop itself
     };
     const Case cases[] = {
-        {"IDE Resources", "Images", "A folder can't be moved into itself or into a folder inside it."},
+        {"IDE Resources", "Images",
+         "A folder can't be moved into itself or into a folder inside it."},
         {"Help", "index.html", "A folder can't be moved into itself or into a folder inside it."},
         {"Sample", "Help", "The plugin itself can't be moved into a folder."},
         {"Help", "Help", nullptr},
@@ -534,14 +547,15 @@ TEST_F(EditingTest, TheContextualMenuOffersWhatTheRowAllows) {
     contextClick(at);
     ASSERT_TRUE(w->currentBubble());
     EXPECT_EQ(w->currentBubble()->TextField1->text(), "Images");
-    EXPECT_EQ(w->currentBubble()->geometry().left() +
-                  controls::ContainerControlBubble::kPointerOverhang,
-              list->viewport()->mapTo(w->centralWidget(), at).x());
+    EXPECT_EQ(
+        w->currentBubble()->geometry().left() + controls::ContainerControlBubble::kPointerOverhang,
+        list->viewport()->mapTo(w->centralWidget(), at).x());
     EXPECT_FALSE(w->ContentsChanged());
 }
 
 TEST_F(EditingTest, DoubleClickingOpensFoldersAndFilesByTheirKind) {
-    dir.write("files/page.HTML", "<html><head><title>Page Title</title></head><body>x</body></html>");
+    dir.write("files/page.HTML",
+              "<html><head><title>Page Title</title></head><body>x</body></html>");
     dir.write("files/notes.txt", "plain <b>text</b>");
     dir.write("files/letter.rtf", "{\\rtf1 letter}");
     dir.write("files/report.docx", "docx");
@@ -563,7 +577,8 @@ TEST_F(EditingTest, DoubleClickingOpensFoldersAndFilesByTheirKind) {
     auto help = w->archive()->item(1)->asFolder()->item(1);
     for (const char* name : {"page.HTML", "manual.pdf", "notes.txt", "letter.rtf", "report.docx",
                              "icon.png", "icon.unknown", "library.dylib"})
-        help->asFolder()->add(model::PluginItemFile::create(dir.item(QString("files/") + name), false));
+        help->asFolder()->add(
+            model::PluginItemFile::create(dir.item(QString("files/") + name), false));
     help->asFolder()->add(model::PluginItemFile::create(dir.item("files/notes.txt"), true));
     const int helpRow = rowNamed(list, "Help");
 
@@ -578,15 +593,15 @@ TEST_F(EditingTest, DoubleClickingOpensFoldersAndFilesByTheirKind) {
     list->setExpanded(helpRow, true);
 
     struct Case {
-        int row;  // under Help
+        int row;              // under Help
         const char* html;     // the document viewer's title, if one opens
         const char* picture;  // the picture viewer's title, if one opens
         bool launched;
     };
     const Case cases[] = {
-        {0, "Page Title", nullptr, false}, {1, "Manual", nullptr, false},
-        {2, "notes.txt", nullptr, false},  {3, nullptr, nullptr, true},
-        {4, nullptr, nullptr, true},       {5, nullptr, "icon.png", false},
+        {0, "Page Title", nullptr, false},   {1, "Manual", nullptr, false},
+        {2, "notes.txt", nullptr, false},    {3, nullptr, nullptr, true},
+        {4, nullptr, nullptr, true},         {5, nullptr, "icon.png", false},
         {6, nullptr, "icon.unknown", false}, {7, nullptr, nullptr, false},
         {8, nullptr, nullptr, false},  // stored: no file to open
     };

@@ -49,6 +49,7 @@ TEST(RevealInFileManager, WithoutAFileManagerOnTheBusTheFolderIsOpenedInstead) {
                                                   [&] { ++fallbacks; }));
     EXPECT_EQ(fallbacks, 3);
     // Nothing for an entry that is not on disk.
-    EXPECT_FALSE(QtUIServices::revealInFileManager(bus.connection(), nullptr, [&] { ++fallbacks; }));
+    EXPECT_FALSE(
+        QtUIServices::revealInFileManager(bus.connection(), nullptr, [&] { ++fallbacks; }));
     EXPECT_EQ(fallbacks, 3);
 }

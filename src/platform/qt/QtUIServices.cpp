@@ -6,8 +6,8 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusReply>
 #include <QDBusPendingCallWatcher>
+#include <QDBusReply>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMenu>
@@ -34,17 +34,23 @@ QWidget* widgetOf(QObject* window) {
 
 QMessageBox::Icon iconOf(int icon) {
     switch (icon) {
-        case kIconCaution: return QMessageBox::Warning;
-        case kIconStop: return QMessageBox::Critical;
-        case kIconQuestion: return QMessageBox::Question;
-        default: return QMessageBox::Information;
+        case kIconCaution:
+            return QMessageBox::Warning;
+        case kIconStop:
+            return QMessageBox::Critical;
+        case kIconQuestion:
+            return QMessageBox::Question;
+        default:
+            return QMessageBox::Information;
     }
 }
 
 }  // namespace
 
 QtUIServices::QtUIServices() = default;
-QtUIServices::~QtUIServices() { delete mDialog.data(); }
+QtUIServices::~QtUIServices() {
+    delete mDialog.data();
+}
 
 void QtUIServices::msgBox(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
@@ -86,7 +92,8 @@ FolderItemPtr QtUIServices::fileDialog(const FileDialogRequest& request) {
             break;
         case FileDialogRequest::SaveAs: {
             if (!request.suggestedFileName.isEmpty())
-                dir = dir.isEmpty() ? request.suggestedFileName : dir + QLatin1Char('/') + request.suggestedFileName;
+                dir = dir.isEmpty() ? request.suggestedFileName
+                                    : dir + QLatin1Char('/') + request.suggestedFileName;
             chosen = QFileDialog::getSaveFileName(parent, request.title, dir);
             break;
         }
