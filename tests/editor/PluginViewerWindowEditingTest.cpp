@@ -541,6 +541,17 @@ TEST_F(EditingTest, TheContextualMenuOffersWhatTheRowAllows) {
     ASSERT_EQ(ui->revealed().size(), 1u);
     EXPECT_EQ(ui->revealed()[0]->NativePath(), dir.path("Sample/IDE Resources/Help/index.html"));
 
+    // From the keyboard (the Menu key): for the selected row.
+    ui->clear();
+    ui->queuePopUpAnswer(2);
+    list->setListIndex(rowNamed(list, "Images"));
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), list->mapToGlobal(QPoint()));
+    QCoreApplication::sendEvent(list, &key);
+    ASSERT_EQ(ui->popUps().size(), 1u);
+    EXPECT_EQ(ui->popUps()[0].entries, (QStringList{"Rename", "-", "Show in Finder"}));
+    ASSERT_EQ(ui->revealed().size(), 1u);
+    EXPECT_EQ(ui->revealed()[0]->NativePath(), dir.path("Sample/IDE Resources/Help/Images"));
+
     // "Rename" opens the bubble at the click.
     ui->queuePopUpAnswer(0);
     const QPoint at(60, rowCentre(list, rowNamed(list, "Images")).y());
