@@ -1,5 +1,6 @@
 // zanthpc run as a user runs it: a subprocess on real files, without any
 // display (the environment names none).
+#include "support/ResourceForkWriter.h"
 #include "support/TestSupport.h"
 
 #include <unistd.h>
@@ -556,8 +557,38 @@ TEST(Zanthpc, FailedPackLeavesNoPackage) {
               QStringList{QStringLiteral("Nothing")});
 }
 
-// Old single-file plugins (resource forks): a test of `list`, `convert` and
-// `pack` on one belongs here once they can be read.
+// ---- Old single-file plugins ----
+
+TEST(Zanthpc, OldPluginFileListsConvertsAndPacks) {
+    TempDir dir;
+    dir.write(QStringLiteral("My Tools.v2.rsrc"),
+              ResourceForkWriter()
+                  .add("PL86", 128, "windows library", QStringLiteral("Tools.dll"))
+                  .add("PLPC", 129, "classic library")
+                  .fork());
+    const QString old = dir.path(QStringLiteral("My Tools.v2.rsrc"));
+
+    Outcome r = zanthpc({QStringLiteral("list"), old});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("My Tools/\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("    Windows/\n      Tools.dll (Stored)\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("    Mac Classic/\n      My Tools.v2129 (Stored)\n"))
+        << r.out.toStdString();
+
+    r = zanthpc({QStringLiteral("convert"), old, QStringLiteral("--to"), QStringLiteral("folder"),
+                 QStringLiteral("-o"), dir.path()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QFile dll(dir.path(QStringLiteral("My Tools/Build Resources/Windows/Tools.dll")));
+    ASSERT_TRUE(dll.open(QIODevice::ReadOnly));
+    EXPECT_EQ(dll.readAll(), QByteArray("windows library"));
+
+    r = zanthpc({QStringLiteral("pack"), old});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, QByteArray("Successfully converted\n"));
+    EXPECT_EQ(contentsOf(QStringLiteral("kvx"), old + QStringLiteral(".kvx"), dir,
+                         QStringLiteral("My Tools")),
+              snapshotTree(dir.path(QStringLiteral("My Tools"))));
+}
 
 // ---- Standard error stays clean off a terminal ----
 
