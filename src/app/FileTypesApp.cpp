@@ -1,5 +1,6 @@
 #include "app/FileTypesApp.h"
 
+#include "archive/PluginDocument.h"
 #include "platform/Exceptions.h"
 
 #include <memory>
@@ -31,8 +32,8 @@ void create() {
         {QStringLiteral("special/any"), {}, QStringLiteral("????"), QStringLiteral("????")},
         {QStringLiteral("Old Plugin File"), {}, QStringLiteral("KVPl"), QStringLiteral("KVv2")},
         {QStringLiteral("special/folder"), {}, QStringLiteral("fold"), QStringLiteral("MACS")},
-        {QStringLiteral("New Plugin File"), {QStringLiteral(".kvx")}, QStringLiteral("KVPx"),
-         QStringLiteral("KVv2")},
+        {QStringLiteral("New Plugin File"), {QStringLiteral(".kvx")}, archive::packageMacType(),
+         archive::packageMacCreator()},
         {QStringLiteral("Plugin Project File"), {QStringLiteral(".prjkvx")}, QStringLiteral("TEXT"),
          QStringLiteral("iRPG")},
     });
