@@ -38,7 +38,7 @@ for exe in $(find "$BUILD/tests" -type f -perm -u+x -name 'zpc_*_tests' | sort);
     log "memcheck: $name"
     status=0
     valgrind --tool=memcheck --leak-check=full --errors-for-leak-kinds=definite \
-        --show-leak-kinds=definite --num-callers=30 --error-exitcode=99 \
+        --show-leak-kinds=definite --num-callers=30 --error-exitcode=99 --child-silent-after-fork=yes \
         --suppressions="$ROOT/tests/valgrind.supp" --gen-suppressions=all \
         --log-file="$LOGS/$name.log" \
         "$exe" --gtest_brief=1 >"$LOGS/$name.out" 2>&1 || status=$?

@@ -29,10 +29,10 @@ struct Form {
 };
 
 void writeTree(const TempDir& dir, const QString& root, quint32 seed) {
-    // About 16 MB: a few large libraries and many small files.
+    // About 10 MB: a few large libraries and many small files.
     for (int i = 0; i < 3; ++i)
         dir.write(QString("%1/Plugin/Build Resources/Linux X86/lib%2.so").arg(root).arg(i),
-                  noise(4 << 20, seed + i));
+                  noise(2 << 20, seed + i));
     for (int i = 0; i < 200; ++i)
         dir.write(QString("%1/Plugin/IDE Resources/Help/page%2.html").arg(root).arg(i),
                   noise(20000 + i, seed * 1000 + i));
@@ -97,6 +97,8 @@ private:
     pid_t mPid = -1;
     int mOut = -1;
 };
+
+void PrintTo(const Form& form, std::ostream* os) { *os << form.arg; }
 
 class CrashSafety : public ::testing::TestWithParam<Form> {};
 

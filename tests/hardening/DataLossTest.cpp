@@ -56,6 +56,8 @@ struct Source {
     Form madeAs;         // how the package was made (Folder: the folder itself)
 };
 
+void PrintTo(const Source& source, std::ostream* os) { *os << source.what; }
+
 class DataLoss : public ScriptedUITest, public ::testing::WithParamInterface<Source> {
 protected:
     ~DataLoss() override { model::ZanthPackage::removeExtractionFolders(); }
