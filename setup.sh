@@ -15,7 +15,7 @@ PACKAGES="g++ cmake ninja-build pkg-config git ca-certificates
   qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 qt6-image-formats-plugins libgl-dev
   libsqlite3-dev sqlite3 zlib1g-dev zip unzip
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core file
+  xvfb xauth fonts-dejavu-core file dbus-daemon
   clang libclang-rt-14-dev valgrind"
 
 log() { printf '==> %s\n' "$*" >&2; }

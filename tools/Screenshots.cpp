@@ -1,5 +1,6 @@
-// Renders the start window and an editor window with a small sample plugin
-// expanded, and saves both as PNG pictures (for the README):
+// Renders the start window, an editor window with a small sample plugin
+// expanded, and the same window renaming an item in its bubble, and saves
+// them as PNG pictures (for the README):
 //   zpc_screenshots OUTPUT_FOLDER
 // Runs on any Qt platform; QT_QPA_PLATFORM=offscreen needs no display.
 #include "app/App.h"
@@ -88,6 +89,12 @@ int main(int argc, char** argv) {
         const int help = expandRowNamed(list, "Help");
         list->setListIndex(help + 1);
         if (!save(w, out + "/editor-window.png")) ++failures;
+
+        // F2 opens the rename bubble over the selected row.
+        list->setListIndex(help + 2);
+        w->activateWindow();
+        QTest::keyClick(list, Qt::Key_F2);
+        if (!w->currentBubble() || !save(w, out + "/editor-rename.png")) ++failures;
         application.FileQuit_Action();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

@@ -1,9 +1,9 @@
 #include "app/App.h"
 
+#include "archive/ZanthRoutines.h"
 #include "model/ZanthPackage.h"
 #include "platform/Application.h"
 #include "platform/Exceptions.h"
-#include "platform/Shell.h"
 #include "platform/SpecialFolder.h"
 #include "platform/Text.h"
 #include "platform/UIServices.h"
@@ -70,22 +70,11 @@ int App::displayDialogDocumentRequiresSave(QObject* window) {
 }
 
 void App::displayErrorDialog(const QString& message, int code) {
-    MessageDialogRequest request;
-    request.icon = kIconStop;
-    request.message = message.isEmpty() ? QStringLiteral("An error has occurred!") : message;
-    request.explanation = QStringLiteral("Error code: ") + QString::number(code);
-    ui().messageDialog(request);
+    archive::displayErrorDialog(message, code);
 }
 
 bool App::compressZanthFolder(const FolderItemPtr& folder, const FolderItemPtr& package) {
-    if (!folder || !folder->Directory()) return false;
-    Shell shell;
-    shell.Execute(model::ZanthPackage::zipCommand(folder, package->ShellPath()));
-    if (shell.ErrorCode() != 0) {
-        ui().msgBox(shell.Result());
-        return false;
-    }
-    return true;
+    return archive::compressZanthFolder(folder, package);
 }
 
 FolderItemPtr App::decompressZanthFolder(const FolderItemPtr& package,

@@ -81,6 +81,9 @@ public:
     bool quitting() const override { return mQuitting; }
     void documentWindowOpened(QMainWindow* window) override;
     void documentWindowClosed(QMainWindow* window) override;
+    // The viewers an editor window opens for a file (AppViewers.cpp).
+    QWidget* openDocumentViewer(const platform::FolderItemPtr& file) override;
+    QWidget* openPictureViewer(const platform::PicturePtr& picture, const QString& title) override;
 
 protected:
     // Documents handed over by the system as open-file events.

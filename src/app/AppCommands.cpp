@@ -5,8 +5,7 @@
 #include "app/FileTypesApp.h"
 #include "app/Menu.h"
 #include "app/StartWindow.h"
-#include "archive/PluginConverter.h"
-#include "archive/PluginSearch.h"
+#include "archive/PluginDocument.h"
 #include "editor/PluginViewerWindow.h"
 #include "platform/UIServices.h"
 #include "platform/Yield.h"
@@ -106,22 +105,14 @@ void App::showStartWindowIfIdle() {
 // ---- Opening ----
 
 void App::openDocument(const FolderItemPtr& entry) {
-    if (!entry) return;
-    std::shared_ptr<PluginArchive> plugin;
-    {
-        ProgressScope progress(QStringLiteral("Opening \"%1\"").arg(entry->Name()));
-        plugin = PluginArchive::create(entry, false, decompressDelegate());
-        if (!plugin->dataSource() && entry->Directory()) plugin = scanFolder(entry);
-    }
+    std::shared_ptr<PluginArchive> plugin = archive::openPluginDocument(entry, decompressDelegate());
     if (!plugin) return;
     plugin->compressorAgent = compressDelegate();
     PluginViewerWindow::create(plugin);
 }
 
 std::shared_ptr<PluginArchive> App::scanFolder(const FolderItemPtr& folder) {
-    const FolderItemPtr found = archive::findPluginDirectory(folder);
-    if (!found) return nullptr;
-    return PluginArchive::create(found, true, nullptr);
+    return archive::scanPluginFolder(folder);
 }
 
 void App::openDocuments(const QStringList& paths) {
@@ -212,23 +203,7 @@ bool App::PerformConversion(const FolderItemPtr& source) {
     const FolderItemPtr chosen = ui().fileDialog(request);
     if (!chosen) return false;
 
-    bool converted;
-    {
-        ProgressScope progress(QStringLiteral("Converting \"%1\"").arg(source->Name()));
-        std::shared_ptr<VirtualVolume> volume = chosen->CreateVirtualVolume();
-        {
-            archive::PluginConverter converter(source, volume);
-            converted = converter.Convert();
-        }
-        volume.reset();
-    }
-    // Only a package that was written gets the codes: a failed conversion
-    // leaves no package, and an older file of that name stays as it was.
-    if (converted) {
-        chosen->setMacCreator(package.MacCreator);
-        chosen->setMacType(package.MacType);
-    }
-    return converted;
+    return archive::convertToPackage(source, chosen);
 }
 
 bool App::FileQuit_Action() {

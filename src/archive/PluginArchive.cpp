@@ -34,10 +34,31 @@ std::shared_ptr<PluginArchive> PluginArchive::create(const FolderItemPtr& source
                                                      model::DecompressDelegate decompressor) {
     auto archive = std::shared_ptr<PluginArchive>(new PluginArchive());
     archive->constructFromSource(source, mutableName, std::move(decompressor));
-    if (source && source->Exists() && !source->Directory())
+    // An old plugin has made the archive classic already.
+    if (source && source->Exists() && !source->Directory() && !archive->mClassicHierarchyStyle)
         archive->mClassicHierarchyStyle =
             text::equals(util::WytFramework::fileExtension(source), fileExtension());
     return archive;
+}
+
+std::shared_ptr<PluginArchive> PluginArchive::createWithOldPlugin(const FolderItemPtr& file) {
+    auto archive = create(true);
+    if (!file || !file->Exists() || file->Directory() || !archive->_readOldPluginFormat(file))
+        return nullptr;
+    return archive;
+}
+
+bool PluginArchive::_readOldPluginFormat(const FolderItemPtr& file) {
+    const model::OldFormatResources resources = _oldPluginFormatResources(file);
+    if (!hasOldFormatResources(resources)) return false;
+    mClassicHierarchyStyle = true;
+    mItems.clear();
+    _init();
+    setName(file->Name());
+    _scanPluginOldFormat(resources, file);
+    // Also when the file's name gives the plugin none: Revert reads it again.
+    mDataSource = file;
+    return true;
 }
 
 void PluginArchive::_init() {

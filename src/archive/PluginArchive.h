@@ -21,10 +21,16 @@ class PluginArchive : public model::PluginItemFolder {
 public:
     // A new, empty plugin with the classic or the modern platform folders.
     static std::shared_ptr<PluginArchive> create(bool classic);
-    // A plugin read from a folder or a package file.
+    // A plugin read from a folder or a package file. A file that opens as no
+    // package but holds the resources of an old single-file plugin gives a
+    // classic plugin named after the file, with the libraries in their
+    // platform folders.
     static std::shared_ptr<PluginArchive> create(const platform::FolderItemPtr& source,
                                                  bool mutableName,
                                                  model::DecompressDelegate decompressor);
+    // An old single-file plugin read as above; nil when the file holds no
+    // old-format resources.
+    static std::shared_ptr<PluginArchive> createWithOldPlugin(const platform::FolderItemPtr& file);
 
     // "Untitled" while the stored name is empty.
     QString name() const override;
@@ -71,6 +77,9 @@ protected:
     bool _isValidDirectory(const platform::FolderItemPtr& directory) const override;
     // Replaces the children with the tree of a project file, named after it.
     void _loadProject(const platform::FolderItemPtr& file) override;
+    // Turns classic and rebuilds the standard tree, so every old-format type
+    // has its folder, then fills it from the file.
+    bool _readOldPluginFormat(const platform::FolderItemPtr& file) override;
 
     bool mClassicHierarchyStyle = false;
 

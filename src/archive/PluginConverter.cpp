@@ -1,6 +1,8 @@
 #include "archive/PluginConverter.h"
 
+#include "archive/PluginArchive.h"
 #include "archive/PluginSearch.h"
+#include "model/PluginItemFolder.h"
 #include "platform/BinaryStream.h"
 #include "platform/Exceptions.h"
 #include "platform/Yield.h"
@@ -21,14 +23,65 @@ PluginConverter::~PluginConverter() = default;
 bool PluginConverter::Convert() {
     requireNonNil(mPluginSource, "Convert");
     if (mPluginSource->Directory()) return ConvertFromDirectory();
-    return ConvertBuildResources() && ConvertIDEResources();
+    // Both halves write into the volume; only then is the package completed.
+    return ConvertBuildResources() && ConvertIDEResources() && mPluginDest && mPluginDest->Flush();
 }
 
-bool PluginConverter::ConvertBuildResources() {
-    return false;
+std::shared_ptr<PluginArchive> PluginConverter::oldPlugin() {
+    if (!mOldPluginRead) {
+        mOldPluginRead = true;
+        mOldPlugin = PluginArchive::createWithOldPlugin(mPluginSource);
+    }
+    return mOldPlugin;
 }
+
+namespace {
+
+int countFiles(const model::PluginItemPtr& node) {
+    model::PluginItemFolder* folder = node->asFolder();
+    if (!folder) return 1;
+    int n = 0;
+    for (const model::PluginItemPtr& child : folder->items()) n += countFiles(child);
+    return n;
+}
+
+}  // namespace
+
+bool PluginConverter::ConvertBuildResources() {
+    if (!mPluginDest || !oldPlugin()) return false;
+    const model::PluginItemPtr build =
+        mOldPlugin->hasItem(PluginArchive::defaultTopHierarchyPluginItemsName().value(0));
+    if (!build || !build->asFolder() || countFiles(build) == 0) return false;
+    const FolderItemPtr folder = mPluginDest->Root()->Child(mOldPlugin->name());
+    folder->CreateAsFolder();
+    if (folder->LastErrorCode() != 0) return false;
+    return writeTopFolder(build->name());
+}
+
 bool PluginConverter::ConvertIDEResources() {
-    return false;
+    if (!mPluginDest || !oldPlugin()) return false;
+    return writeTopFolder(PluginArchive::defaultTopHierarchyPluginItemsName().value(1));
+}
+
+bool PluginConverter::writeTopFolder(const QString& name) {
+    const model::PluginItemPtr top = mOldPlugin->hasItem(name);
+    if (!top || !top->asFolder()) return false;
+    return writeNode(top, mPluginDest->Root()->Child(mOldPlugin->name()));
+}
+
+bool PluginConverter::writeNode(const model::PluginItemPtr& node,
+                                const FolderItemPtr& destination) {
+    model::PluginItemFolder* folder = node->asFolder();
+    if (!folder) return node->store(destination);
+    const FolderItemPtr directory = destination->Child(node->name());
+    directory->CreateAsFolder();
+    if (directory->LastErrorCode() != 0) return false;
+    for (size_t i = 0; i < folder->items().size(); ++i) {
+        const model::PluginItemPtr child = folder->items()[i];
+        if (!writeNode(child, directory)) return false;
+        yield();
+    }
+    return true;
 }
 
 bool PluginConverter::ConvertFromDirectory() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/PluginItem.h"
 #include "platform/FolderItem.h"
 #include "platform/VirtualVolume.h"
 
@@ -7,9 +8,13 @@
 
 namespace zpc::archive {
 
+class PluginArchive;
+
 // Turns a plugin given on disk straight into a single-file package: a folder
 // hierarchy is copied into the package's volume, under one folder named after
-// the plugin, and the volume is completed. Used once and dropped.
+// the plugin, and an old single-file plugin is written there as the editor
+// would save it (the classic standard folders, its libraries in their
+// platform folders); then the volume is completed. Used once and dropped.
 class PluginConverter {
 public:
     PluginConverter(platform::FolderItemPtr source,
@@ -17,13 +22,16 @@ public:
     virtual ~PluginConverter();
 
     // True when the package was written completely. A folder that neither is
-    // a plugin nor holds one, a volume that could not be made, and any failed
-    // write answer false; the volume is then not completed, so nothing takes
-    // the package's name. Raises NilObjectException for a nil source.
+    // a plugin nor holds one, a file without a library in the old form, a
+    // volume that could not be made, and any failed write answer false; the
+    // volume is then not completed, so nothing takes the package's name.
+    // Raises NilObjectException for a nil source.
     virtual bool Convert();
 
 protected:
-    // The old single-file form: not converted yet, both answer false.
+    // The old single-file form, in two halves: the plugin's folder with
+    // "Build Resources" and its platform folders (false when the file holds
+    // no library), then "IDE Resources" beside it.
     virtual bool ConvertBuildResources();
     virtual bool ConvertIDEResources();
     // The plugin folder at or below the source (searched as the application's
@@ -42,6 +50,18 @@ protected:
 
 private:
     bool copyFile(const platform::FolderItemPtr& source, const platform::FolderItemPtr& target);
+    // The old plugin as a tree, read once for both halves.
+    std::shared_ptr<PluginArchive> oldPlugin();
+    // The plugin's top folder of that name, written into the plugin's folder
+    // in the volume.
+    bool writeTopFolder(const QString& name);
+    // Writes a node and everything below it, without telling the user: the
+    // application reports the outcome.
+    static bool writeNode(const model::PluginItemPtr& node,
+                          const platform::FolderItemPtr& destination);
+
+    std::shared_ptr<PluginArchive> mOldPlugin;
+    bool mOldPluginRead = false;
 };
 
 }  // namespace zpc::archive

@@ -54,6 +54,10 @@ void BevelButton::mousePressEvent(QMouseEvent* event) {
     QToolButton::mousePressEvent(event);
 }
 
+void BevelButton::openMenu() {
+    if (isEnabled()) popUp();
+}
+
 void BevelButton::popUp() {
     if (!mMenu || mMenu->Count() == 0) return;
     const controls::MenuItemPtr chosen = mMenu->PopUp(mapToGlobal(QPoint(0, height())));

@@ -26,6 +26,8 @@ public:
     void AddRow(const QString& text);
     // The entry chosen last, or -1.
     int MenuValue() const { return mMenuValue; }
+    // Pops the menu up below the button, as a press does (for the keyboard).
+    void openMenu();
 
     int bevel() const { return mBevel; }
     void setBevel(int style) { mBevel = style; }

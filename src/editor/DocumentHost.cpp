@@ -12,6 +12,12 @@ DocumentHost::~DocumentHost() {
 
 void DocumentHost::documentWindowOpened(QMainWindow*) {}
 void DocumentHost::documentWindowClosed(QMainWindow*) {}
+QWidget* DocumentHost::openDocumentViewer(const platform::FolderItemPtr&) {
+    return nullptr;
+}
+QWidget* DocumentHost::openPictureViewer(const platform::PicturePtr&, const QString&) {
+    return nullptr;
+}
 
 DocumentHost* documentHost() {
     return gHost;

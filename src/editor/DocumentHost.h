@@ -21,6 +21,11 @@ public:
     // here), or was closed.
     virtual void documentWindowOpened(QMainWindow* window);
     virtual void documentWindowClosed(QMainWindow* window);
+    // Viewers for a plugin's files, independent of the editor once shown: an
+    // HTML page, a PDF or a text file, and a picture with its title. Each
+    // answers the window it showed, or nil when it showed none.
+    virtual QWidget* openDocumentViewer(const platform::FolderItemPtr& file);
+    virtual QWidget* openPictureViewer(const platform::PicturePtr& picture, const QString& title);
 };
 
 // The host in use, or nil: without one, a changed window asks nobody and

@@ -1,13 +1,17 @@
 #include "editor/PluginListBox.h"
 
 #include <QAbstractItemDelegate>
+#include <QContextMenuEvent>
+#include <QDrag>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOption>
 #include <QToolTip>
+#include <QUrl>
 
 namespace zpc::editor {
 
@@ -57,6 +61,8 @@ int depthOf(const model::PluginItemPtr& node) {
 
 }  // namespace
 
+const QString PluginListBox::kRowMimeType = QStringLiteral("application/x-zpc-plugin-row");
+
 PluginListBox::PluginListBox(QWidget* parent) : QListView(parent), mRows(new PluginRowModel(this)) {
     setModel(mRows);
     setItemDelegate(new RowDelegate(this));
@@ -73,6 +79,9 @@ PluginListBox::PluginListBox(QWidget* parent) : QListView(parent), mRows(new Plu
     f.setStyleHint(QFont::SansSerif);
     f.setPixelSize(12);
     setFont(f);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDropIndicatorShown(false);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { emit Change(); });
 }
@@ -118,6 +127,8 @@ void PluginListBox::InsertRow(int row, const model::PluginItemPtr& node) {
 }
 
 void PluginListBox::RemoveRow(int row) {
+    // The view would select a neighbour; a removed selection leaves none.
+    if (row == ListIndex()) selectionModel()->clear();
     mRows->removeRange(row, 1);
 }
 
@@ -162,12 +173,14 @@ bool PluginListBox::toggleAt(const QPoint& pos) {
 }
 
 void PluginListBox::mousePressEvent(QMouseEvent* event) {
+    mClickModifiers = event->modifiers();
     // A click on a triangle opens or closes the row without selecting it.
     if (event->button() == Qt::LeftButton && toggleAt(event->position().toPoint())) return;
     QListView::mousePressEvent(event);
 }
 
 void PluginListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    mClickModifiers = event->modifiers();
     if (event->button() == Qt::LeftButton && toggleAt(event->position().toPoint())) return;
     QListView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton &&
@@ -217,11 +230,21 @@ void PluginListBox::keyPressEvent(QKeyEvent* event) {
                 return;
             case Qt::Key_Return:
             case Qt::Key_Enter:
-                if (folder) {
+                if (folder)
                     setExpanded(row, !open);
-                    return;
-                }
-                break;
+                else
+                    emit RenameKey();
+                return;
+            case Qt::Key_F2:
+                emit RenameKey();
+                return;
+            case Qt::Key_Delete:
+            case Qt::Key_Backspace:
+                emit DeleteKey();
+                return;
+            case Qt::Key_Insert:
+                emit InsertKey();
+                return;
             default:
                 break;
         }
@@ -242,6 +265,162 @@ bool PluginListBox::viewportEvent(QEvent* event) {
         return true;
     }
     return QListView::viewportEvent(event);
+}
+
+void PluginListBox::setMouseCursor(Qt::CursorShape shape) {
+    mCursor = shape;
+    if (shape == Qt::ArrowCursor)
+        viewport()->unsetCursor();
+    else
+        viewport()->setCursor(shape);
+}
+
+int PluginListBox::dropTargetRow(int x, int y) const {
+    const int row = RowFromXY(x, y);
+    if (row < 0) return -1;
+    if (mRows->isFolder(row)) return row;
+    return parentRow(row);
+}
+
+void PluginListBox::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    QPoint p;
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard: at the selected row, where its name starts.
+        const int row = ListIndex();
+        if (row < 0) return;
+        const QRect r = visualRect(mRows->index(row));
+        p = QPoint(r.left() + kDisclosureWidth + 40, r.center().y());
+    } else {
+        p = viewport()->mapFromGlobal(event->globalPos());
+    }
+    // The commands act on the selected row: the row clicked becomes it.
+    const int row = RowFromXY(p.x(), p.y());
+    if (row >= 0 && row != ListIndex()) setListIndex(row);
+    const controls::MenuItemPtr menu = controls::MenuItem::create();
+    if (!constructContextualMenu || !constructContextualMenu(menu, p.x(), p.y())) return;
+    const controls::MenuItemPtr chosen = menu->PopUp(viewport()->mapToGlobal(p));
+    if (chosen && contextualMenuAction) contextualMenuAction(chosen);
+}
+
+QMimeData* PluginListBox::rowDragData() const {
+    auto* data = new QMimeData;
+    data->setData(kRowMimeType, QByteArray::number(quintptr(this)));
+    return data;
+}
+
+bool PluginListBox::isOwnRowDrag(const QMimeData* data) const {
+    return data && data->data(kRowMimeType) == QByteArray::number(quintptr(this));
+}
+
+bool PluginListBox::acceptsFiles(const QMimeData* data) const {
+    if (!data || mAcceptedFileTypes.isEmpty() || !data->hasUrls()) return false;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) return true;
+    return false;
+}
+
+void PluginListBox::startDrag(Qt::DropActions) {
+    const int row = ListIndex();
+    if (row < 0) return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(rowDragData());
+    const QRect r = visualRect(mRows->index(row));
+    drag->setPixmap(viewport()->grab(r));
+    drag->setHotSpot(viewport()->mapFromGlobal(QCursor::pos()) - r.topLeft());
+    mDragging = true;
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
+    mDragging = false;
+    clearDropTarget();
+    if (mPendingReorder) {
+        const std::function<void()> reorder = std::move(mPendingReorder);
+        mPendingReorder = nullptr;
+        reorder();
+    }
+}
+
+void PluginListBox::clearDropTarget() {
+    if (dragExit) dragExit(nullptr);
+}
+
+void PluginListBox::dragEnterEvent(QDragEnterEvent* event) {
+    const QMimeData* data = event->mimeData();
+    const bool ownRow = isOwnRowDrag(data);
+    if (!ownRow && !acceptsFiles(data)) {
+        event->ignore();
+        return;
+    }
+    mFileDrag = !ownRow;
+    if (dragEnter) dragEnter(data);
+    event->setDropAction(ownRow ? Qt::MoveAction : Qt::CopyAction);
+    event->accept();
+}
+
+void PluginListBox::dragMoveEvent(QDragMoveEvent* event) {
+    const QMimeData* data = event->mimeData();
+    const QPoint p = event->position().toPoint();
+    // Rows scroll into view while the drag nears the list's top or bottom.
+    if (p.y() < autoScrollMargin() || p.y() > viewport()->height() - autoScrollMargin())
+        startAutoScroll();
+    bool refuse;
+    if (isOwnRowDrag(data)) {
+        // A row dropped on itself stays where it is.
+        const int under = RowFromXY(p.x(), p.y());
+        refuse = under >= 0 && under == ListIndex();
+        if (refuse)
+            clearDropTarget();
+        else if (dragOver)
+            dragOver(p.x(), p.y(), data);
+    } else {
+        refuse = !mFileDrag || !dragOver || dragOver(p.x(), p.y(), data);
+    }
+    if (refuse) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(isOwnRowDrag(data) ? Qt::MoveAction : Qt::CopyAction);
+    event->accept();
+}
+
+void PluginListBox::dragLeaveEvent(QDragLeaveEvent* event) {
+    stopAutoScroll();
+    mFileDrag = false;
+    clearDropTarget();
+    event->accept();
+}
+
+void PluginListBox::dropEvent(QDropEvent* event) {
+    stopAutoScroll();
+    const QMimeData* data = event->mimeData();
+    const QPoint p = event->position().toPoint();
+    if (isOwnRowDrag(data)) {
+        clearDropTarget();
+        const int under = RowFromXY(p.x(), p.y());
+        if (under >= 0 && under == ListIndex()) {
+            event->ignore();
+            return;
+        }
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        const int newPosition = under < 0 ? ListCount() : under;
+        const int parent = dropTargetRow(p.x(), p.y());
+        auto reorder = [this, newPosition, parent] {
+            if (dragReorderRows) dragReorderRows(newPosition, parent);
+        };
+        if (mDragging)
+            mPendingReorder = reorder;
+        else
+            reorder();
+        return;
+    }
+    if (!mFileDrag) {
+        event->ignore();
+        return;
+    }
+    mFileDrag = false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (dropObject) dropObject(data);
 }
 
 }  // namespace zpc::editor

@@ -118,6 +118,31 @@ void PluginViewerWindow::CreateControls() {
     connect(mListBox1, &PluginListBox::DoubleClick, this,
             &PluginViewerWindow::ListBox1_DoubleClick);
     connect(mListBox1, &PluginListBox::Change, this, &PluginViewerWindow::ListBox1_Change);
+    mListBox1->dragEnter = [this](const QMimeData* items) { return ListBox1_DragEnter(items); };
+    mListBox1->dragOver = [this](int x, int y, const QMimeData* items) {
+        return ListBox1_DragOver(x, y, items);
+    };
+    mListBox1->dragExit = [this](const QMimeData* items) { ListBox1_DragExit(items); };
+    mListBox1->dropObject = [this](const QMimeData* items) { ListBox1_DropObject(items); };
+    mListBox1->dragReorderRows = [this](int newPosition, int parentRow) {
+        return ListBox1_DragReorderRows(newPosition, parentRow);
+    };
+    mListBox1->constructContextualMenu = [this](const controls::MenuItemPtr& menu, int x, int y) {
+        return ListBox1_ConstructContextualMenu(menu, x, y);
+    };
+    mListBox1->contextualMenuAction = [this](const controls::MenuItemPtr& item) {
+        return ListBox1_ContextualMenuAction(item);
+    };
+    // Keys: Delete removes as the button does, Insert pops up the add
+    // button's menu, F2 renames at the row.
+    connect(mListBox1, &PluginListBox::DeleteKey, this, [this] {
+        if (mBtnDelete->isEnabled()) BtnDelete_Action();
+    });
+    connect(mListBox1, &PluginListBox::InsertKey, this, [this] { mBtnAdd->openMenu(); });
+    connect(mListBox1, &PluginListBox::RenameKey, this, [this] {
+        const int row = mListBox1->ListIndex();
+        if (row >= 0) startRenameAt(renameAnchor(row));
+    });
 
     mBtnAdd = new BevelButton(mContent);
     mBtnAdd->setObjectName(QStringLiteral("BtnAdd"));
@@ -158,14 +183,6 @@ void PluginViewerWindow::resizeEvent(QResizeEvent* event) {
 void PluginViewerWindow::ListBox1_Open() {
     mListBox1->AcceptFileDrop(QStringLiteral("special/any"));
 }
-
-// Editing (selection, adding, removing, drops, renaming) and the item actions
-// build on these handlers.
-void PluginViewerWindow::ListBox1_DoubleClick() {}
-void PluginViewerWindow::ListBox1_Change() {}
-void PluginViewerWindow::BtnAdd_Open() {}
-void PluginViewerWindow::BtnAdd_Action() {}
-void PluginViewerWindow::BtnDelete_Action() {}
 
 void PluginViewerWindow::closeEvent(QCloseEvent* event) {
     if (mClosed) {

@@ -2,10 +2,12 @@
 
 #include "archive/PluginArchive.h"
 #include "controls/MenuCommandTarget.h"
+#include "controls/MenuItem.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+class QMimeData;
 class QPainter;
 
 namespace zpc::controls {
@@ -23,8 +25,11 @@ class PluginListBox;
 // themselves when closed.
 //
 // The window's source is split by concern: the window and its controls here,
-// the rows and their painting in PluginViewerWindowPresentation.cpp, saving,
-// reverting and closing in PluginViewerWindowDocument.cpp.
+// the rows and their painting in PluginViewerWindowPresentation.cpp, the edits
+// (selection, adding, removing, drops, moves, renaming) in
+// PluginViewerWindowEditing.cpp, the contextual menu and double-clicks in
+// PluginViewerWindowActions.cpp, saving, reverting and closing in
+// PluginViewerWindowDocument.cpp.
 class PluginViewerWindow : public QMainWindow, public controls::MenuCommandTarget {
     Q_OBJECT
 public:
@@ -61,10 +66,32 @@ public:
     bool ListBox1_CellTextPaint(QPainter& g, int row, int column, int x, int y);
     void ListBox1_DoubleClick();
     void ListBox1_Change();
+    // Files and folders dragged from outside; DragOver answers true to refuse
+    // a drop at that point (viewport coordinates).
+    bool ListBox1_DragEnter(const QMimeData* items);
+    bool ListBox1_DragOver(int x, int y, const QMimeData* items);
+    void ListBox1_DragExit(const QMimeData* items);
+    void ListBox1_DropObject(const QMimeData* items);
+    // The selected row was dragged onto the folder row parentRow (-1: none).
+    bool ListBox1_DragReorderRows(int newPosition, int parentRow);
+    // Fills the menu for the row at x, y; true shows it.
+    bool ListBox1_ConstructContextualMenu(const controls::MenuItemPtr& base, int x, int y);
+    bool ListBox1_ContextualMenuAction(const controls::MenuItemPtr& hitItem);
     // The buttons' events.
     void BtnAdd_Open();
     void BtnAdd_Action();
     void BtnDelete_Action();
+
+    // The rename bubble's delegates.
+    void RenameRow(const QString& newName);
+    void BubbleClosed();
+
+    // The node of the selected row, or nil.
+    model::PluginItemPtr currentSelection() const { return mCurrentSelection; }
+    // The folder row shown as the drop target, or -1.
+    int dragRowTarget() const { return mDragRowTarget; }
+    // The rename bubble open over the list, or nil.
+    controls::ContainerControlBubble* currentBubble() const;
 
     // The document.
     void AddMenuHandlers();
@@ -96,6 +123,7 @@ protected:
 
     void enableMenuItems() override { Event_EnableMenuItems(); }
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -116,6 +144,29 @@ private:
     // How many rows after `row` show nodes inside the folder (by identifier).
     int shownRowsUnder(model::PluginItemFolder& folder, int row);
 
+    // Editing.
+    void _handleSelectionChanged();
+    void _addItemToSelection(const model::PluginItemPtr& item, const model::PluginItemPtr& target,
+                             int row);
+    void _removeSelection();
+    void _reorderRows(int newPosition, int parentRow);
+    // At the pointer, when it is over the list; else at the selected row.
+    void _startRename();
+    // At a point of the list's viewport.
+    void startRenameAt(const QPoint& inList);
+    // Where a bubble opened from the keyboard points: just right of the
+    // row's icon, halfway down.
+    QPoint renameAnchor(int row) const;
+    // The drop highlight moves to the row (-1: none).
+    void setDragRowTarget(int row);
+    // Why a node may not go into a folder, or empty when it may.
+    static QString moveRefusal(const model::PluginItemPtr& node,
+                               const model::PluginItemPtr& destination);
+
+    // Item actions.
+    void openFileItem(const model::PluginItemPtr& node);
+    void showDataSource(const model::PluginItemPtr& node);
+
     // Document.
     void _handleChanges(bool changed);
     void _savePlugin(int format);
@@ -128,6 +179,9 @@ private:
     int mDragRowTarget = -1;
     QPointer<controls::ContainerControlBubble> mCurrentBubble;
     model::PluginItemPtr mCurrentSelection;
+    // Where the last contextual click was, in the list's viewport: a rename
+    // chosen from the menu opens its bubble there.
+    QPoint mContextPoint;
 
     QWidget* mContent = nullptr;
     PluginListBox* mListBox1 = nullptr;

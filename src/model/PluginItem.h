@@ -7,11 +7,17 @@
 #include <memory>
 #include <typeinfo>
 
+namespace zpc::platform {
+class ResourceFork;
+}
+
 namespace zpc::model {
 
 class PluginItem;
 class PluginItemFolder;
 using PluginItemPtr = std::shared_ptr<PluginItem>;
+// The resources of an old single-file plugin, as its resource fork holds them.
+using OldFormatResources = std::shared_ptr<const platform::ResourceFork>;
 
 // The base of every node of a plugin tree: a name, whether the user may
 // rename it, an identifier that tells nodes apart while the program runs, and

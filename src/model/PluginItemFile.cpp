@@ -3,8 +3,11 @@
 #include "platform/BinaryStream.h"
 #include "platform/BundlePictures.h"
 #include "platform/Exceptions.h"
+#include "platform/MacRoman.h"
+#include "platform/ResourceFork.h"
 #include "platform/Text.h"
 #include "platform/Yield.h"
+#include "util/WytFramework.h"
 
 namespace zpc::model {
 
@@ -12,7 +15,27 @@ using namespace zpc::platform;
 
 namespace {
 constexpr qint64 kChunkSize = 4096;
+
+// A classic name may hold "/", which a file name here cannot: it becomes ":",
+// as a Mac shows such names on a disk of its own. A name that still cannot
+// name a file gives none.
+QString libraryName(const ResourceEntry& resource) {
+    if (!resource.hasName) return {};
+    QString name = resource.name;
+    name.replace(QLatin1Char('/'), QLatin1Char(':'));
+    name.remove(QChar(0));
+    if (name == QLatin1String(".") || name == QLatin1String("..")) return {};
+    return name;
 }
+
+// The file's name without its extension.
+QString baseName(const FolderItemPtr& file) {
+    if (!file) return {};
+    const QString name = file->Name();
+    const QString extension = util::WytFramework::fileExtension(file);
+    return extension.isEmpty() ? name : name.left(name.size() - extension.size() - 1);
+}
+}  // namespace
 
 std::shared_ptr<PluginItemFile> PluginItemFile::create(const FolderItemPtr& source, bool stored) {
     auto item = std::shared_ptr<PluginItemFile>(new PluginItemFile());
@@ -36,6 +59,48 @@ std::shared_ptr<PluginItemFile> PluginItemFile::create(const QString& name, bool
     auto item = std::shared_ptr<PluginItemFile>(new PluginItemFile());
     item->constructNamed(name, mutableName);
     return item;
+}
+
+std::vector<std::shared_ptr<PluginItemFile>> PluginItemFile::createWithResourceFork(
+    const OldFormatResources& resources, const QString& type, int id, const FolderItemPtr& file) {
+    std::vector<std::shared_ptr<PluginItemFile>> out;
+    if (!resources) return out;
+    const QByteArray code = macroman::fromUnicode(type);
+    if (code.size() != 4) return out;
+    const QString fallback = baseName(file);
+    FolderNames names;
+    for (const ResourceEntry& resource : resources->resources(code)) {
+        if (id != -1 && resource.id != id) continue;
+        QString name = libraryName(resource);
+        if (name.isEmpty()) name = fallback + QString::number(resource.id);
+        name = names.claim(name);
+        auto item = std::shared_ptr<PluginItemFile>(new PluginItemFile());
+        item->constructEmpty();
+        item->assignName(name);
+        item->setRawData(resource.data);
+        item->mStored = true;
+        out.push_back(std::move(item));
+        yield();
+    }
+    return out;
+}
+
+void FolderNames::take(const QString& name) {
+    mTaken.insert(text::foldKey(name));
+}
+
+QString FolderNames::claim(const QString& name) {
+    const QString key = text::foldKey(name);
+    QString candidate = name;
+    if (mTaken.contains(key)) {
+        int& next = mNextSuffix[key];
+        if (next < 2) next = 2;
+        do {
+            candidate = name + QLatin1Char(' ') + QString::number(next++);
+        } while (mTaken.contains(text::foldKey(candidate)));
+    }
+    mTaken.insert(text::foldKey(candidate));
+    return candidate;
 }
 
 void PluginItemFile::_createWithFolderitem(const FolderItemPtr& source, bool stored) {

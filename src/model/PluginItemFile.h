@@ -3,10 +3,26 @@
 #include "model/PluginItem.h"
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace zpc::model {
+
+// The names given out within one folder, letter case ignored: a claim
+// answers the name, or it with " 2", " 3", ... appended, the first not given
+// out yet. Each repeated name costs about one step.
+class FolderNames {
+public:
+    void take(const QString& name);
+    QString claim(const QString& name);
+
+private:
+    QSet<QString> mTaken;
+    QHash<QString, int> mNextSuffix;
+};
 
 // One file of a plugin. Either linked to a file on disk (mData, its URL path,
 // copied only when the tree is written) or holding the bytes in memory
@@ -20,6 +36,13 @@ public:
                                                   bool stored);
     // The named constructor: a node without contents yet (project files).
     static std::shared_ptr<PluginItemFile> create(const QString& name, bool mutableName);
+    // One node per resource of the type (id -1: every one, in id order; else
+    // the one of that id), holding the resource's bytes. A node is named after
+    // its resource, or else after the plugin file without its extension and
+    // the id; repeated names get " 2", " 3".
+    static std::vector<std::shared_ptr<PluginItemFile>> createWithResourceFork(
+        const OldFormatResources& resources, const QString& type, int id,
+        const platform::FolderItemPtr& file);
 
     bool isStored() const { return mStored; }
     QByteArray rawData() const { return mRawData; }

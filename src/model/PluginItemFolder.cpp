@@ -4,6 +4,7 @@
 #include "model/ZanthPackage.h"
 #include "platform/BundlePictures.h"
 #include "platform/Exceptions.h"
+#include "platform/ResourceFork.h"
 #include "platform/Text.h"
 #include "platform/UIServices.h"
 #include "platform/VirtualVolume.h"
@@ -237,8 +238,8 @@ void PluginItemFolder::_createWithFolderitem(const FolderItemPtr& source) {
         _loadProject(source);
     } else if (text::equals(util::WytFramework::fileExtension(source), zanthPackageExtension())) {
         decompressZanth(source);
-    } else {
-        readPackageVolume(source);
+    } else if (!readPackageVolume(source)) {
+        _readOldPluginFormat(source);
     }
     if (!mName.isEmpty()) mDataSource = source;
 }
@@ -280,9 +281,9 @@ void PluginItemFolder::decompressZanth(const FolderItemPtr& package) {
 }
 
 // File nodes copy their bytes, so the volume can go once it has been read.
-void PluginItemFolder::readPackageVolume(const FolderItemPtr& source) {
+bool PluginItemFolder::readPackageVolume(const FolderItemPtr& source) {
     const std::shared_ptr<VirtualVolume> volume = source->OpenAsVirtualVolume();
-    if (!volume) return;
+    if (!volume) return false;
     const FolderItemPtr root = volume->Root();
     const int n = root->Count();
     for (int i = 1; i <= n; ++i) {
@@ -293,6 +294,55 @@ void PluginItemFolder::readPackageVolume(const FolderItemPtr& source) {
         }
         yield();
     }
+    return true;
+}
+
+QStringList PluginItemFolder::defaultOldFormatResourcesListName() {
+    return {QStringLiteral("PL86"), QStringLiteral("PLPC"), QStringLiteral("PLCN")};
+}
+
+QString PluginItemFolder::oldFormatPlatformFolderName(const QString& type) {
+    if (type == QLatin1String("PL86")) return QStringLiteral("Windows");
+    if (type == QLatin1String("PLPC")) return QStringLiteral("Mac Classic");
+    if (type == QLatin1String("PLCN")) return QStringLiteral("Mac Carbon");
+    return {};
+}
+
+bool PluginItemFolder::hasOldFormatResources(const OldFormatResources& resources) {
+    if (!resources) return false;
+    const QList<QByteArray> types = resources->types();
+    for (const QString& type : defaultOldFormatResourcesListName())
+        if (types.contains(type.toLatin1())) return true;
+    return false;
+}
+
+OldFormatResources PluginItemFolder::_oldPluginFormatResources(const FolderItemPtr& file) {
+    return openResourceFork(file);
+}
+
+void PluginItemFolder::_scanPluginOldFormat(const OldFormatResources& resources,
+                                            const FolderItemPtr& file) {
+    for (const QString& type : defaultOldFormatResourcesListName()) {
+        const QString folderName = oldFormatPlatformFolderName(type);
+        const PluginItemPtr found = folderName.isEmpty() ? nullptr : hasItem(folderName);
+        if (PluginItemFolder* folder = found ? found->asFolder() : nullptr) {
+            const PluginItemPtr keep = found;
+            // What the folder holds already keeps its name.
+            FolderNames names;
+            for (const PluginItemPtr& child : folder->mItems) names.take(child->name());
+            for (const auto& library :
+                 PluginItemFile::createWithResourceFork(resources, type, -1, file)) {
+                library->assignName(names.claim(library->name()));
+                folder->add(library);
+                yield();
+            }
+        }
+        yield();
+    }
+}
+
+bool PluginItemFolder::_readOldPluginFormat(const FolderItemPtr&) {
+    return false;
 }
 
 bool PluginItemFolder::store(const FolderItemPtr& destination) {

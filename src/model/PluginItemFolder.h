@@ -3,6 +3,7 @@
 #include "model/PluginItem.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <unordered_set>
@@ -64,6 +65,14 @@ public:
     // Empties the folder and reads its source again.
     void revert();
 
+    // The resource types of an old single-file plugin, one per platform.
+    static QStringList defaultOldFormatResourcesListName();
+    // The platform folder an old-format resource type fills; empty for any
+    // other type.
+    static QString oldFormatPlatformFolderName(const QString& type);
+    // Whether the resources hold any of the old format's types.
+    static bool hasOldFormatResources(const OldFormatResources& resources);
+
     DecompressDelegate decompressorAgent;
 
 protected:
@@ -88,12 +97,24 @@ protected:
     // Unpacks a zipped package and reads the plugin's folder in it.
     void decompressZanth(const platform::FolderItemPtr& package);
 
+    // The resources of a file, wherever its resource fork travels; nil when
+    // it has none.
+    static OldFormatResources _oldPluginFormatResources(const platform::FolderItemPtr& file);
+    // Puts the libraries of each old-format type into the first folder of its
+    // platform's name in this folder's subtree; a type without one is skipped.
+    void _scanPluginOldFormat(const OldFormatResources& resources,
+                              const platform::FolderItemPtr& file);
+    // A file that opens as no package: an archive reads an old single-file
+    // plugin from it. True when it did; a plain folder reads nothing.
+    virtual bool _readOldPluginFormat(const platform::FolderItemPtr& file);
+
     std::vector<PluginItemPtr> mItems;
     platform::FolderItemPtr mDataSource;
 
 private:
-    // Reads every plugin folder at the top of a single-file package.
-    void readPackageVolume(const platform::FolderItemPtr& source);
+    // Reads every plugin folder at the top of a single-file package; false
+    // when the file opens as no package.
+    bool readPackageVolume(const platform::FolderItemPtr& source);
 
     // True when taking the node would put this folder inside itself.
     bool wouldCycle(const PluginItem* item) const;

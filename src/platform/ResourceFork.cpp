@@ -3,6 +3,7 @@
 #include "platform/BinaryStream.h"
 #include "platform/DiskFolderItem.h"
 #include "platform/MacRoman.h"
+#include "platform/Yield.h"
 
 #include <sys/stat.h>
 #include <algorithm>
@@ -208,6 +209,8 @@ std::shared_ptr<ResourceFork> ResourceFork::parse(const QByteArray& bytes) {
         Type type;
         type.code = bytes.mid(typeList + 2 + list.index * kTypeEntrySize, 4);
         for (qint64 at = list.start; at < list.end; at += kRefEntrySize) {
+            // A hostile map may list millions of references.
+            yield();
             Ref ref;
             ref.id = qint16(be16(bytes, at));
             ref.attributes = quint8(bytes[at + 4]);

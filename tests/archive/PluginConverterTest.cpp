@@ -1,6 +1,9 @@
+#include "archive/PluginArchive.h"
 #include "archive/PluginConverter.h"
 #include "archive/PluginSearch.h"
+#include "model/PluginItemFile.h"
 #include "platform/VirtualVolume.h"
+#include "support/ResourceForkWriter.h"
 #include "support/TestSupport.h"
 
 #include <unistd.h>
@@ -9,6 +12,7 @@
 
 using namespace zpc::archive;
 using namespace zpc::platform;
+using zpc::test::ResourceForkWriter;
 using zpc::test::runProcess;
 using zpc::test::snapshotTree;
 using zpc::test::TempDir;
@@ -88,8 +92,16 @@ TEST(PluginConverter, NothingToConvertOrAFailedWriteLeavesNoPackage) {
         {"a folder without a plugin",
          [](const TempDir& d) { d.write("src/x/readme.txt", "no plugin"); }, "src"},
         {"an empty folder", [](const TempDir& d) { d.mkdir("src"); }, "src"},
-        // The old single-file form is not converted yet.
+        // Files with no library of the old form.
         {"a plain file", [](const TempDir& d) { d.write("src", "old plugin"); }, "src"},
+        {"resources of no platform",
+         [](const TempDir& d) { d.write("src", ResourceForkWriter().add("ICN#", 1, "i").fork()); },
+         "src"},
+        {"a damaged fork",
+         [](const TempDir& d) {
+             d.write("src", ResourceForkWriter().add("PL86", 1, "w").fork().chopped(1));
+         },
+         "src"},
         // The package refuses a second name that differs only in case.
         {"names differing in case",
          [](const TempDir& d) {
@@ -112,8 +124,68 @@ TEST(PluginConverter, NothingToConvertOrAFailedWriteLeavesNoPackage) {
 TEST(PluginConverter, AVolumeThatCouldNotBeMadeIsAFailure) {
     TempDir dir;
     dir.write("P/Build Resources/a", "a");
-    PluginConverter converter(dir.item("P"), nullptr);
-    EXPECT_FALSE(converter.Convert());
+    dir.write("Old", ResourceForkWriter().add("PL86", 1, "w").fork());
+    for (const char* source : {"P", "Old"}) {
+        PluginConverter converter(dir.item(source), nullptr);
+        EXPECT_FALSE(converter.Convert()) << source;
+    }
+}
+
+namespace {
+
+// Folders end in "/", files show their bytes.
+QString outline(const zpc::model::PluginItemPtr& node, int depth = 0) {
+    QString out;
+    for (const zpc::model::PluginItemPtr& child : node->asFolder()->items()) {
+        out += QString(depth * 2, ' ') + child->name();
+        if (child->asFolder())
+            out += "/\n" + outline(child, depth + 1);
+        else
+            out += "=" +
+                   QString::fromLatin1(
+                       std::static_pointer_cast<zpc::model::PluginItemFile>(child)->rawData()) +
+                   "\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(PluginConverter, AnOldPluginBecomesAPackageWithItsLibrariesInTheirPlatformFolders) {
+    const QByteArray fork = ResourceForkWriter()
+                                .add("PL86", 128, "win", QStringLiteral("Tools.dll"))
+                                .add("PLCN", 5, QByteArray("carbon\0\xff", 8))
+                                .add("PLPC", 9, "", QStringLiteral("Empty PPC"))
+                                .add("ICN#", 128, "icon")
+                                .fork();
+    for (const bool macBinary : {false, true}) {
+        TempDir dir;
+        dir.write("Tools.v1.rsrc",
+                  macBinary ? ResourceForkWriter::macBinary(fork, "data", "Tools") : fork);
+        ASSERT_TRUE(convert(dir, "Tools.v1.rsrc")) << macBinary;
+        const QMap<QString, QByteArray> files = unpacked(dir);
+        QStringList folders;
+        for (auto it = files.begin(); it != files.end(); ++it)
+            if (it.value() == "<dir>") folders << it.key();
+        EXPECT_EQ(folders.size(), 12) << "the plugin, its two top folders and their 9 folders";
+        EXPECT_TRUE(folders.contains("Tools/IDE Resources/Controls Palette"));
+        EXPECT_TRUE(folders.contains("Tools/Build Resources/Mac Carbon Mach-O"));
+        EXPECT_EQ(files.value("Tools/Build Resources/Windows/Tools.dll"), "win");
+        EXPECT_EQ(files.value("Tools/Build Resources/Mac Carbon/Tools.v15"),
+                  QByteArray("carbon\0\xff", 8));
+        EXPECT_EQ(files.value("Tools/Build Resources/Mac Classic/Empty PPC", "missing"), "");
+        EXPECT_EQ(files.size(), 15);
+
+        // Opened, the package is the plugin the old file opens as. A package is
+        // first read into the modern tree; reverted, into the classic one, in
+        // the order of the old plugin's.
+        const auto package = PluginArchive::create(dir.item("out.kvx"), false, nullptr);
+        const auto old = PluginArchive::create(dir.item("Tools.v1.rsrc"), false, nullptr);
+        EXPECT_EQ(package->name(), "Tools");
+        package->revert();
+        EXPECT_EQ(outline(package), outline(old));
+        EXPECT_TRUE(outline(package).contains("  Windows/\n    Tools.dll=win\n"));
+    }
 }
 
 TEST(PluginSearch, DepthFirstWithTheHighestIndexFirst) {

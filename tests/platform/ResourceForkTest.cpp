@@ -1,9 +1,12 @@
+#include "platform/DiskFolderItem.h"
 #include "platform/MacRoman.h"
 #include "platform/ResourceFork.h"
 #include "support/ResourceForkWriter.h"
 #include "support/TestSupport.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QFile>
 #include <QSet>
 #include <functional>
@@ -138,6 +141,42 @@ TEST(ResourceFork, ReadsTheForkFromEveryCarrier) {
         if (found) {
             EXPECT_EQ(found->types(), (QList<QByteArray>{"PL86", "PLPC", "PLCN"}));
         }
+    }
+}
+
+// Names copied from a classic Mac often are no UTF-8 (Mac Roman "é" is 0x8E):
+// the companion is found by the file name's bytes.
+TEST(ResourceFork, CompanionsOfNamesThatAreNoUtf8) {
+    const QByteArray name = "Caf\x8e";
+    const QByteArray companion = ResourceForkWriter::appleDouble(plugin().fork());
+    auto writeBytes = [](const QByteArray& path, const QByteArray& bytes) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0) << path.toStdString();
+        ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+        ::close(fd);
+    };
+    struct Case {
+        const char* what;
+        QByteArray companionPath;  // below the folder made for the case
+        ResourceCarrier carrier;
+    };
+    const Case cases[] = {
+        {"beside", "/sub/._" + name, ResourceCarrier::AppleDoubleCompanion},
+        {"under __MACOSX", "/__MACOSX/sub/._" + name, ResourceCarrier::MacOSXFolder},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const QByteArray root = QFile::encodeName(dir.path());
+        ASSERT_EQ(::mkdir((root + "/sub").constData(), 0700), 0);
+        ASSERT_EQ(::mkdir((root + "/__MACOSX").constData(), 0700), 0);
+        ASSERT_EQ(::mkdir((root + "/__MACOSX/sub").constData(), 0700), 0);
+        writeBytes(root + "/sub/" + name, "data");
+        writeBytes(root + c.companionPath, companion);
+        ResourceCarrier carrier = ResourceCarrier::None;
+        const auto fork =
+            openResourceFork(DiskFolderItem::fromBytes(root + "/sub/" + name), &carrier);
+        EXPECT_EQ(describe(fork), kPlugin) << c.what;
+        EXPECT_EQ(carrier, c.carrier) << c.what;
     }
 }
 

@@ -3,6 +3,11 @@
 #include "platform/DiskFolderItem.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusReply>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMenu>
@@ -29,17 +34,23 @@ QWidget* widgetOf(QObject* window) {
 
 QMessageBox::Icon iconOf(int icon) {
     switch (icon) {
-        case kIconCaution: return QMessageBox::Warning;
-        case kIconStop: return QMessageBox::Critical;
-        case kIconQuestion: return QMessageBox::Question;
-        default: return QMessageBox::Information;
+        case kIconCaution:
+            return QMessageBox::Warning;
+        case kIconStop:
+            return QMessageBox::Critical;
+        case kIconQuestion:
+            return QMessageBox::Question;
+        default:
+            return QMessageBox::Information;
     }
 }
 
 }  // namespace
 
 QtUIServices::QtUIServices() = default;
-QtUIServices::~QtUIServices() { delete mDialog.data(); }
+QtUIServices::~QtUIServices() {
+    delete mDialog.data();
+}
 
 void QtUIServices::msgBox(const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
@@ -81,7 +92,8 @@ FolderItemPtr QtUIServices::fileDialog(const FileDialogRequest& request) {
             break;
         case FileDialogRequest::SaveAs: {
             if (!request.suggestedFileName.isEmpty())
-                dir = dir.isEmpty() ? request.suggestedFileName : dir + QLatin1Char('/') + request.suggestedFileName;
+                dir = dir.isEmpty() ? request.suggestedFileName
+                                    : dir + QLatin1Char('/') + request.suggestedFileName;
             chosen = QFileDialog::getSaveFileName(parent, request.title, dir);
             break;
         }
@@ -108,10 +120,47 @@ int QtUIServices::popUpMenu(const PopUpMenuRequest& request) {
     return chosen ? int(actions.indexOf(chosen)) : -1;
 }
 
+bool QtUIServices::revealInFileManager(const QDBusConnection& bus, const FolderItemPtr& item,
+                                       const std::function<void()>& otherwise) {
+    // Entries inside a package have no place of their own in a file manager.
+    if (!dynamic_cast<const DiskFolderItem*>(item.get())) return false;
+    static const QString service = QStringLiteral("org.freedesktop.FileManager1");
+    bool present = false;
+    if (bus.isConnected() && bus.interface()) {
+        const QDBusReply<bool> registered = bus.interface()->isServiceRegistered(service);
+        present = registered.isValid() && registered.value();
+        if (!present) {
+            const QDBusReply<QStringList> startable = bus.interface()->activatableServiceNames();
+            present = startable.isValid() && startable.value().contains(service);
+        }
+    }
+    if (!present) {
+        if (otherwise) otherwise();
+        return true;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        service, QStringLiteral("/org/freedesktop/FileManager1"), service,
+        item->Directory() ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(item->NativePath()).toString()} << QString();
+    // Asynchronous: a file manager that is slow to start never holds up the window.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [otherwise](QDBusPendingCallWatcher* w) {
+                         if (w->isError() && otherwise) otherwise();
+                         w->deleteLater();
+                     });
+    return true;
+}
+
+// A folder is opened, a file shown in its folder; without a file manager on
+// the bus, the folder is opened with the desktop's handler for folders.
 void QtUIServices::revealFile(const FolderItemPtr& item) {
     if (!item) return;
-    FolderItemPtr folder = item->Directory() ? item : item->Parent();
-    if (folder) QDesktopServices::openUrl(QUrl::fromLocalFile(folder->NativePath()));
+    const FolderItemPtr folder = item->Directory() ? item : item->Parent();
+    const QString path = folder ? folder->NativePath() : QString();
+    revealInFileManager(QDBusConnection::sessionBus(), item, [path] {
+        if (!path.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    });
 }
 
 bool QtUIServices::launchFile(const FolderItemPtr& item) {

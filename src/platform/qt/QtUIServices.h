@@ -3,7 +3,9 @@
 #include "platform/UIServices.h"
 
 #include <QPointer>
+#include <functional>
 
+class QDBusConnection;
 class QProgressDialog;
 
 namespace zpc::platform {
@@ -23,6 +25,13 @@ public:
     void beginProgress(const QString& label) override;
     void endProgress() override;
     void yieldPoint() override;
+
+    // Asks the file manager on the bus (the freedesktop FileManager1
+    // interface) to show the entry: a folder opened, a file selected in its
+    // folder. Without such a service, or when the call fails, runs otherwise
+    // instead. False when the entry is no file or folder on disk.
+    static bool revealInFileManager(const QDBusConnection& bus, const FolderItemPtr& item,
+                                    const std::function<void()>& otherwise);
 
 private:
     int mDepth = 0;

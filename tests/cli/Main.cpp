@@ -1,0 +1,9 @@
+// No GUI application: zanthpc and its tests need no display.
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
