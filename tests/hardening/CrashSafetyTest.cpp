@@ -3,10 +3,12 @@
 // is gone after the next save that completes.
 #include "HardeningSupport.h"
 #include "archive/PluginArchive.h"
+#include "model/PluginItemFile.h"
 #include "model/ZanthPackage.h"
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -169,6 +171,43 @@ TEST_P(CrashSafety, AKilledSaveLeavesTheOldPackageOrTheNewOneWhole) {
     EXPECT_TRUE(check(1 - current));
     EXPECT_EQ(entriesIn(dir.path("out")), QStringList{QString("Plugin.") + form.extension})
         << "what killed saves left is gone";
+    model::ZanthPackage::removeExtractionFolders();
+}
+
+// What a killed save left goes; what a save in progress (it holds a lock) or
+// the user made stays.
+TEST(CrashSafety, ASaveRemovesOnlyWhatKilledSavesLeft) {
+    TempDir dir;
+    const QStringList strays = {".Plugin.prjkvx.1a2b3c.tmp", ".zanth-save-Ab12Cd"};
+    const QStringList kept = {".Plugin.prjkvx.99.tmp",  // held by a save in progress
+                              ".zanth-save-Zz99Yy",     // held by a save in progress
+                              ".Plugin.prjkvx.notes.tmp", "Plugin.prjkvx.12.tmp",
+                              ".Other.prjkvx.12.tmp", ".zanth-save-mine", "Plugin"};
+    for (const QString& name : strays + kept) {
+        if (name.startsWith(".zanth") || name == "Plugin")
+            dir.write("out/" + name + "/inside", "x");
+        else
+            dir.write("out/" + name, "x");
+    }
+    std::vector<int> held;
+    for (const QString& name : {kept[0], kept[1]}) {
+        held.push_back(::open(QFile::encodeName(dir.path("out/" + name)).constData(), O_RDONLY));
+        ASSERT_EQ(::flock(held.back(), LOCK_EX | LOCK_NB), 0);
+    }
+    auto archive = PluginArchive::create(false);
+    auto file = model::PluginItemFile::create(QStringLiteral("f"), true);
+    file->setRawData("bytes");
+    archive->add(file);
+    archive->setName(QStringLiteral("Plugin"));
+    ASSERT_TRUE(archive->saveAsProject(dir.item("out")));
+    ASSERT_TRUE(archive->saveAsZanthPluginFile(dir.item("out")));
+    for (int fd : held) ::close(fd);
+
+    QStringList expected = kept;
+    expected << "Plugin.prjkvx" << "Plugin.zanth_plugin";
+    expected.sort();
+    EXPECT_EQ(entriesIn(dir.path("out")), expected);
+    EXPECT_EQ(dir.read("out/Plugin/inside"), "x") << "the user's folder of the plugin's name";
     model::ZanthPackage::removeExtractionFolders();
 }
 
