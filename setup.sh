@@ -16,7 +16,7 @@ PACKAGES="g++ cmake ninja-build pkg-config git ca-certificates
   libsqlite3-dev sqlite3 zlib1g-dev zip unzip
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core file dbus-daemon
-  clang libclang-rt-14-dev"
+  clang libclang-rt-14-dev valgrind"
 
 log() { printf '==> %s\n' "$*" >&2; }
 

@@ -9,7 +9,7 @@ set -eu
 gen=$1
 out=$2
 rm -rf "$out"
-mkdir -p "$out/base64" "$out/url_path" "$out/xml"
+mkdir -p "$out/base64" "$out/url_path" "$out/xml" "$out/project"
 "$gen" "$out"
 
 # seed TARGET NAME: standard input becomes the seed.
@@ -105,3 +105,39 @@ printf '%s' "$deep" | seed xml deep-unclosed
 printf '<a b="1" b="2"/>' | seed xml duplicate-attribute
 printf '<a>&undefined;</a>' | seed xml undefined-entity
 printf '\357\273\277<a>bom</a>' | seed xml bom
+
+# --- project files: what the editor writes, and what a hand-edited one holds
+seed project plugin <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<pluginarchive>
+  <pluginitem itemName="Build Resources" type="folder" mutable="false">
+    <pluginitem itemName="Linux X86" type="folder" mutable="false">
+      <pluginitem itemName="lib.so" type="file" mutable="true" content="raw">f0VMRgIBAQAAAAAAAAAAAAMAPgA=</pluginitem>
+      <pluginitem itemName="gone.so" type="file" mutable="true" content="url">file:///nonexistent/gone.so</pluginitem>
+    </pluginitem>
+  </pluginitem>
+  <pluginitem itemName="IDE Resources" type="FOLDER" mutable="TRUE">
+    <pluginitem itemName="Help" type="folder" mutable="false"/>
+    <pluginitem itemName="index &amp; more.html" type="File" mutable="false" content="RAW">PGh0bWw+
+SGVscDwvaHRtbD4=</pluginitem>
+  </pluginitem>
+</pluginarchive>
+XML
+seed project odd-elements <<'XML'
+<pluginarchive><!-- c --><other/>text<pluginitem itemName="" type="folder"><pluginitem itemName="x" type="file" content="raw">eA==</pluginitem></pluginitem><pluginitem itemName="f" type="folder">t<pluginitem itemName="y" type="file" content="raw"><b/>eA==</pluginitem></pluginitem><pluginitem itemName="same" type="file" content="raw">YQ==</pluginitem><pluginitem itemName="SAME" type="file" content="raw">Yg==</pluginitem></pluginarchive>
+XML
+seed project entities <<'XML'
+<?xml version="1.0"?>
+<!DOCTYPE pluginarchive [ <!ENTITY n "Build Resources"> <!ENTITY x SYSTEM "file:///etc/passwd"> ]>
+<pluginarchive><pluginitem itemName="&n;" type="folder"><pluginitem itemName="p" type="file" content="url">&x;</pluginitem></pluginitem></pluginarchive>
+XML
+i=0
+deep='<pluginarchive>'
+while [ $i -lt 60 ]; do deep="$deep<pluginitem itemName=\"d$i\" type=\"folder\">"; i=$((i + 1)); done
+printf '%s' "$deep" | seed project deep-unclosed
+{
+    printf '<pluginarchive><pluginitem itemName="big" type="file" content="raw">'
+    head -c 60000 /dev/zero | base64 -w 0
+    printf '</pluginitem></pluginarchive>'
+} | seed project long-line
+printf '<notaplugin/>' | seed project other-root

@@ -153,9 +153,10 @@ bool PluginArchive::saveAsPluginFile(const FolderItemPtr& directory) {
 // into place only once zip has succeeded: zip adds to an archive that is
 // there already, so an item removed since the last save would survive, and a
 // failed save would spoil the package it was to replace. The working folder
-// is made beside the package, unless an entry of the plugin's name is there
-// already: then it goes into the private folder, so that the save writes and
-// deletes only what it made itself.
+// is made in the private folder too, so a save killed half-way leaves only
+// that folder, which the next save into the directory removes; the save
+// writes and deletes only what it made itself. When zip fails, the working
+// folder is put beside the package, unless an entry of its name is there.
 bool PluginArchive::saveAsZanthPluginFile(const FolderItemPtr& directory) {
     if (empty() || !directory || !directory->Directory()) return false;
     const QString pluginName = name();
@@ -164,14 +165,12 @@ bool PluginArchive::saveAsZanthPluginFile(const FolderItemPtr& directory) {
         reportStoreFailure(pluginName + QLatin1Char('.') + zanthFileExtension());
         return false;
     }
-    FolderItemPtr workingFolder = directory->Child(pluginName);
+    const FolderItemPtr workingFolder = privateFolder->Child(pluginName);
     if (!ZanthPackage::createNewFolder(workingFolder)) {
-        workingFolder = privateFolder->Child(pluginName);
-        if (!ZanthPackage::createNewFolder(workingFolder)) {
-            ZanthPackage::removeTree(privateFolder);
-            reportStoreFailure(pluginName);
-            return false;
-        }
+        ZanthPackage::removeTree(privateFolder);
+        ZanthPackage::releasePrivateFolder(privateFolder);
+        reportStoreFailure(pluginName);
+        return false;
     }
     store(workingFolder);
     return compressZanth(workingFolder, privateFolder, directory);
@@ -183,26 +182,31 @@ bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
     const QString packageName = workingFolder->Name() + QLatin1Char('.') + zanthFileExtension();
     const FolderItemPtr made = privateFolder->Child(packageName);
     // Also when a failure of the shell passes through: what a failed zip left
-    // goes, and the private folder with it unless the working folder stays in it.
+    // goes, the working folder moves out, and the private folder goes unless
+    // the working folder could not leave it.
+    bool compressed = false;
     struct Cleanup {
         const FolderItemPtr& made;
+        const FolderItemPtr& workingFolder;
         const FolderItemPtr& privateFolder;
+        const FolderItemPtr& directory;
+        const bool& compressed;
         ~Cleanup() {
             ZanthPackage::removeTree(made);
+            if (compressed)
+                util::WytFramework::recursiveDelete(workingFolder);
+            else
+                ZanthPackage::moveToNew(workingFolder, directory->Child(workingFolder->Name()));
             privateFolder->Delete();
+            ZanthPackage::releasePrivateFolder(privateFolder);
         }
-    } cleanup{made, privateFolder};
-    bool compressed = false;
+    } cleanup{made, workingFolder, privateFolder, directory, compressed};
     if (compressorAgent) {
         compressed = compressorAgent(workingFolder, made);
     } else {
-        // Named relative to the working folder's parent.
-        const bool besideIt = workingFolder->Parent()->NativePath() == privateFolder->NativePath();
-        const QString packageWord =
-            besideIt ? ZanthPackage::nameWord(packageName)
-                     : shellQuote(privateFolder->Name() + QLatin1Char('/') + packageName);
         Shell shell;
-        shell.Execute(ZanthPackage::zipCommand(workingFolder, packageWord));
+        shell.Execute(
+            ZanthPackage::zipCommand(workingFolder, ZanthPackage::nameWord(packageName)));
         compressed = shell.ErrorCode() == 0;
         if (!compressed) ui().msgBox(shell.Result());
     }
@@ -210,7 +214,6 @@ bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
         reportStoreFailure(packageName);
         compressed = false;
     }
-    if (compressed) util::WytFramework::recursiveDelete(workingFolder);
     return compressed;
 }
 

@@ -8,12 +8,16 @@
 #include "util/WytFramework.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <QRegularExpression>
 #include <cerrno>
+#include <cstdio>
 #include <csignal>
+#include <map>
 #include <cstdlib>
 #include <vector>
 
@@ -123,7 +127,10 @@ qint64 unpackedSize(const QString& packageWord) {
     return match.captured(2).toLongLong() + match.captured(1).toLongLong() * 4096;
 }
 
+std::function<qint64(const QByteArray&)> gFreeSpaceQuery;
+
 qint64 freeSpace(const QByteArray& folder) {
+    if (gFreeSpaceQuery) return gFreeSpaceQuery(folder);
     struct statvfs fs {};
     if (::statvfs(folder.constData(), &fs) != 0) return -1;
     return qint64(fs.f_bavail) * qint64(fs.f_frsize);
@@ -258,12 +265,71 @@ bool ZanthPackage::createNewFolder(const FolderItemPtr& folder) {
     return !path.isEmpty() && ::mkdir(path.constData(), 0777) == 0;
 }
 
+namespace {
+
+// Private folders of saves in progress, each held by a lock on it, so that a
+// save tells them from those of saves that were killed.
+std::map<QByteArray, int> gHeldFolders;
+
+const char kPrivatePrefix[] = ".zanth-save-";
+
+// Locks the folder at path: the descriptor holding the lock, or -1 when it is
+// held elsewhere or is no longer the folder that was there.
+int lockFolder(const QByteArray& path, const struct stat& expected) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat held {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
+        held.st_ino != expected.st_ino || held.st_dev != expected.st_dev) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void removeAbandonedPrivateFolders(const QByteArray& directory) {
+    for (const QByteArray& name : listNames(directory)) {
+        if (!name.startsWith(kPrivatePrefix) || name.size() != int(sizeof kPrivatePrefix) - 1 + 6)
+            continue;
+        const QByteArray path = directory + '/' + name;
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+            continue;
+        const int fd = lockFolder(path, st);
+        if (fd < 0) continue;
+        removePath(path);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
 FolderItemPtr ZanthPackage::createPrivateFolder(const FolderItemPtr& directory) {
     const QByteArray path = pathOf(directory);
     if (path.isEmpty()) return nullptr;
-    QByteArray pattern = path + "/.zanth-save-XXXXXX";
-    if (!::mkdtemp(pattern.data())) return nullptr;
-    return DiskFolderItem::fromBytes(pattern);
+    removeAbandonedPrivateFolders(path);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        QByteArray pattern = path + '/' + kPrivatePrefix + "XXXXXX";
+        if (!::mkdtemp(pattern.data())) return nullptr;
+        // Another save may take it for abandoned before it is locked.
+        struct stat st {};
+        const int fd = ::lstat(pattern.constData(), &st) == 0 ? lockFolder(pattern, st) : -1;
+        if (fd < 0) continue;
+        gHeldFolders[pattern] = fd;
+        return DiskFolderItem::fromBytes(pattern);
+    }
+    return nullptr;
+}
+
+void ZanthPackage::releasePrivateFolder(const FolderItemPtr& privateFolder) {
+    const auto held = gHeldFolders.find(pathOf(privateFolder));
+    if (held == gHeldFolders.end()) return;
+    ::close(held->second);
+    gHeldFolders.erase(held);
+}
+
+void ZanthPackage::setFreeSpaceQuery(std::function<qint64(const QByteArray&)> query) {
+    gFreeSpaceQuery = std::move(query);
 }
 
 bool ZanthPackage::replace(const FolderItemPtr& target, const FolderItemPtr& file) {
@@ -273,6 +339,12 @@ bool ZanthPackage::replace(const FolderItemPtr& target, const FolderItemPtr& fil
     if (::lstat(to.constData(), &st) == 0 && S_ISREG(st.st_mode))
         ::chmod(from.constData(), st.st_mode & 07777);
     return ::rename(from.constData(), to.constData()) == 0;
+}
+
+bool ZanthPackage::moveToNew(const FolderItemPtr& item, const FolderItemPtr& target) {
+    const QByteArray from = pathOf(item), to = pathOf(target);
+    return !from.isEmpty() && !to.isEmpty() &&
+           ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0;
 }
 
 bool ZanthPackage::removeTree(const FolderItemPtr& item) {

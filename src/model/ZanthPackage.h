@@ -29,6 +29,10 @@ public:
     // Removes the folders that processes which no longer run left behind.
     static void removeStaleExtractionFolders();
 
+    // The free space of a folder in bytes, -1 when unknown. Tests set their
+    // own figure; nil restores the file system's.
+    static void setFreeSpaceQuery(std::function<qint64(const QByteArray& folder)> query);
+
     // Unpacks the package with "unzip -u PACKAGE -d FOLDER" into the empty
     // extraction folder, makes what came out safe to read (see secure) and
     // answers the plugin's folder in it, or nil. A package that would not fit
@@ -58,11 +62,18 @@ public:
     // Makes a folder that did not exist before; false when anything of that
     // name is there already or it cannot be made.
     static bool createNewFolder(const platform::FolderItemPtr& folder);
-    // A new hidden folder inside the directory, private to one save.
+    // A new hidden folder inside the directory, private to one save, held
+    // (locked) until releasePrivateFolder. Private folders that no save holds
+    // any more, left by a save that was killed, are removed first.
     static platform::FolderItemPtr createPrivateFolder(const platform::FolderItemPtr& directory);
+    // Lets go of a private folder, whether or not it is still there.
+    static void releasePrivateFolder(const platform::FolderItemPtr& privateFolder);
     // Renames the file over the target, which keeps its permissions when it
     // was a file already. False when the file could not take its place.
     static bool replace(const platform::FolderItemPtr& target, const platform::FolderItemPtr& file);
+    // Gives the item the target's place, only when no entry is there (a
+    // link included). False when it stays where it was.
+    static bool moveToNew(const platform::FolderItemPtr& item, const platform::FolderItemPtr& target);
     // Removes a file or folder tree whatever its permissions; links are
     // removed, never followed.
     static bool removeTree(const platform::FolderItemPtr& item);

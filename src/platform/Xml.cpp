@@ -6,7 +6,9 @@
 #include "platform/Exceptions.h"
 #include "platform/Yield.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QBuffer>
@@ -14,6 +16,7 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -773,18 +776,61 @@ QByteArray XmlDocument::toXml() const {
 
 namespace {
 
-// A name for the temporary file beside target; empty when none could be made.
-int createSibling(const QByteArray& target, QByteArray* path) {
+// "." NAME "." HEX ".tmp": the temporary file of a save of NAME.
+bool isTemporaryOf(const QByteArray& entry, const QByteArray& prefix) {
+    if (!entry.startsWith(prefix) || !entry.endsWith(".tmp")) return false;
+    const QByteArray middle = entry.mid(prefix.size(), entry.size() - prefix.size() - 4);
+    return !middle.isEmpty() && middle.size() <= 8 &&
+           std::all_of(middle.begin(), middle.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// Removes the temporary files that saves of the same target left when they
+// were killed. A save in progress holds a lock on its file, so it is spared.
+void removeAbandonedSiblings(const QByteArray& folder, const QByteArray& prefix) {
+    DIR* dir = ::opendir(folder.isEmpty() ? "." : folder.constData());
+    if (!dir) return;
+    std::vector<QByteArray> strays;
+    while (dirent* e = ::readdir(dir))
+        if (isTemporaryOf(e->d_name, prefix)) strays.push_back(folder + e->d_name);
+    ::closedir(dir);
+    for (const QByteArray& path : strays) {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+        if (fd < 0) continue;
+        struct stat held {}, named{};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+            S_ISREG(held.st_mode) && ::lstat(path.constData(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
+
+// Creates the temporary file beside target, locked for as long as lockFd
+// stays open; answers its descriptor, or -1 when none could be made.
+int createSibling(const QByteArray& target, QByteArray* path, int* lockFd) {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = target.left(slash + 1);
     // Short enough for any file system, whatever the target's name.
-    const QByteArray stem = target.mid(slash + 1).left(100);
+    const QByteArray prefix = '.' + target.mid(slash + 1).left(100) + '.';
+    removeAbandonedSiblings(folder, prefix);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *path = folder + '.' + stem + '.' +
+        *path = folder + prefix +
                 QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
         const int fd =
             ::open(path->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return -1;
+        // Another save may take it for abandoned before it is locked.
+        *lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        struct stat held {}, named{};
+        if (*lockFd >= 0 && ::flock(*lockFd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstat(fd, &held) == 0 && ::lstat(path->constData(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+            return fd;
+        if (*lockFd >= 0) ::close(*lockFd);
+        *lockFd = -1;
+        ::close(fd);
     }
     return -1;
 }
@@ -816,8 +862,14 @@ bool XmlDocument::SaveXml(const FolderItemPtr& file) const {
     if (replacing && !S_ISREG(st.st_mode)) return false;
 
     QByteArray temporary;
-    const int fd = createSibling(target, &temporary);
+    int lockFd = -1;
+    const int fd = createSibling(target, &temporary, &lockFd);
     if (fd < 0) return false;
+    // Held until the file has its place, so no other save takes it for a stray.
+    struct LockHolder {
+        int fd;
+        ~LockHolder() { ::close(fd); }
+    } holdLock{lockFd};
     if (replacing) ::fchmod(fd, st.st_mode & 07777);
     FileBinaryStream stream(fd, true);
     {
