@@ -1,6 +1,7 @@
 #include "model/ZanthPackage.h"
 
 #include "platform/DiskFolderItem.h"
+#include "platform/SaveTemporary.h"
 #include "platform/Shell.h"
 #include "platform/SpecialFolder.h"
 #include "platform/Text.h"
@@ -15,10 +16,10 @@
 #include <unistd.h>
 #include <QRegularExpression>
 #include <cerrno>
-#include <cstdio>
 #include <csignal>
-#include <map>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 namespace zpc::model {
@@ -274,13 +275,13 @@ std::map<QByteArray, int> gHeldFolders;
 const char kPrivatePrefix[] = ".zanth-save-";
 
 // Locks the folder at path: the descriptor holding the lock, or -1 when it is
-// held elsewhere or is no longer the folder that was there.
-int lockFolder(const QByteArray& path, const struct stat& expected) {
+// held elsewhere or is no longer the folder that was there. Only abandoned
+// folders need a real lock; a new one may go unlocked where there are none.
+int lockFolder(const QByteArray& path, bool abandoned) {
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return -1;
-    struct stat held {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &held) != 0 ||
-        held.st_ino != expected.st_ino || held.st_dev != expected.st_dev) {
+    const bool locked = abandoned ? ::flock(fd, LOCK_EX | LOCK_NB) == 0 : platform::lockInUse(fd);
+    if (!locked || !platform::sameFile(fd, path)) {
         ::close(fd);
         return -1;
     }
@@ -295,7 +296,7 @@ void removeAbandonedPrivateFolders(const QByteArray& directory) {
         struct stat st {};
         if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
             continue;
-        const int fd = lockFolder(path, st);
+        const int fd = lockFolder(path, true);
         if (fd < 0) continue;
         removePath(path);
         ::close(fd);
@@ -312,8 +313,7 @@ FolderItemPtr ZanthPackage::createPrivateFolder(const FolderItemPtr& directory) 
         QByteArray pattern = path + '/' + kPrivatePrefix + "XXXXXX";
         if (!::mkdtemp(pattern.data())) return nullptr;
         // Another save may take it for abandoned before it is locked.
-        struct stat st {};
-        const int fd = ::lstat(pattern.constData(), &st) == 0 ? lockFolder(pattern, st) : -1;
+        const int fd = lockFolder(pattern, false);
         if (fd < 0) continue;
         gHeldFolders[pattern] = fd;
         return DiskFolderItem::fromBytes(pattern);

@@ -2,17 +2,15 @@
 
 #include "platform/BinaryStream.h"
 #include "platform/DiskFolderItem.h"
+#include "platform/SaveTemporary.h"
 #include "platform/VolumeStreams.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 #include <QFile>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -39,49 +37,6 @@ QByteArray sqliteUri(const QByteArray& path, const char* query) {
     QByteArray uri = "file:" + encodeUrlPath(path).toLatin1();
     if (query) uri += query;
     return uri;
-}
-
-// Temporary files are named ".<target>.<8 letters>.tmp" beside the target.
-QByteArray tempPrefix(const QByteArray& targetName) {
-    return '.' + targetName.left(200) + '.';
-}
-
-bool isTempNameOf(const QByteArray& entry, const QByteArray& prefix) {
-    if (!entry.startsWith(prefix) || !entry.endsWith(".tmp")) return false;
-    const QByteArray middle = entry.mid(prefix.size(), entry.size() - prefix.size() - 4);
-    return middle.size() == 8 && std::all_of(middle.begin(), middle.end(), [](char c) {
-               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-           });
-}
-
-// Removes temporary files that earlier saves of the same target left behind.
-// A save in progress holds a lock on its file, so only abandoned ones go.
-void removeStrays(const QByteArray& folder, const QByteArray& targetName) {
-    const QByteArray prefix = tempPrefix(targetName);
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir) return;
-    std::vector<QByteArray> strays;
-    while (dirent* e = ::readdir(dir))
-        if (isTempNameOf(e->d_name, prefix)) strays.emplace_back(folder + '/' + e->d_name);
-    ::closedir(dir);
-    for (const QByteArray& path : strays) {
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
-        if (fd < 0) continue;
-        struct stat held {
-        }, named{};
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
-            S_ISREG(held.st_mode) && ::lstat(path.constData(), &named) == 0 &&
-            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
-            ::unlink(path.constData());
-        ::close(fd);
-    }
-}
-
-QByteArray randomLetters(int count) {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray out(count, 'x');
-    for (char& c : out) c = letters[QRandomGenerator::system()->bounded(62)];
-    return out;
 }
 
 bool exec(sqlite3* db, const char* sql) {
@@ -128,29 +83,14 @@ std::shared_ptr<VolumeStore> VolumeStore::create(const QByteArray& targetPath) {
     if (slash < 0 || slash == targetPath.size() - 1) return nullptr;
     const QByteArray folder = slash == 0 ? QByteArray("/") : targetPath.left(slash);
     const QByteArray name = targetPath.mid(slash + 1);
-    removeStrays(folder, name);
+    const SaveTemporary temporary = createSaveTemporary(folder, name);
+    if (temporary.fd < 0) return nullptr;
 
     std::shared_ptr<VolumeStore> s(new VolumeStore());
     s->mPath = targetPath;
-    for (int attempt = 0; attempt < 100 && s->mLockFd < 0; ++attempt) {
-        const QByteArray temp = folder + '/' + tempPrefix(name) + randomLetters(8) + ".tmp";
-        const int fd =
-            ::open(temp.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd < 0 && errno != EEXIST) return nullptr;
-        if (fd < 0) continue;
-        s->mLockFd = fd;
-        s->mTempPath = temp;
-    }
-    if (s->mLockFd < 0) return nullptr;
+    s->mLockFd = temporary.fd;
+    s->mTempPath = temporary.path;
     s->mMode = Mode::Writing;  // from here on the destructor removes the file
-
-    // The lock tells other saves this file is not a stray; make sure none of
-    // them removed it before the lock was taken.
-    struct stat held {
-    }, named{};
-    if (::flock(s->mLockFd, LOCK_EX | LOCK_NB) != 0 || ::fstat(s->mLockFd, &held) != 0 ||
-        ::lstat(s->mTempPath.constData(), &named) != 0 || held.st_ino != named.st_ino)
-        return nullptr;
 
     if (sqlite3_open_v2(sqliteUri(s->mTempPath, nullptr).constData(), &s->mDb,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr) != SQLITE_OK)
@@ -435,7 +375,9 @@ int VolumeStore::createFolder(const QStringList& path) {
     // A package holds one of two names that differ only in letter case: refuse
     // the second instead of merging it into the first.
     if (existing >= 0)
-        return mNodes[size_t(existing)].dir && mNodes[size_t(existing)].name == path.last() ? 0 : EEXIST;
+        return mNodes[size_t(existing)].dir && mNodes[size_t(existing)].name == path.last()
+                   ? 0
+                   : EEXIST;
 
     const QByteArray name = rowName(parent);
     const QByteArray full = (name.isEmpty() ? name : name + '/') + path.last().toUtf8();

@@ -4,11 +4,10 @@
 #include "platform/BinaryStream.h"
 #include "platform/DiskFolderItem.h"
 #include "platform/Exceptions.h"
+#include "platform/SaveTemporary.h"
 #include "platform/Yield.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QBuffer>
@@ -155,7 +154,9 @@ QByteArray XmlNode::DecodeBase64Value(bool* ok) const {
     return decoded && complete ? bytes : QByteArray();
 }
 
-XmlNodePtr XmlNode::FirstChild() const { return mChildren.empty() ? nullptr : mChildren.front(); }
+XmlNodePtr XmlNode::FirstChild() const {
+    return mChildren.empty() ? nullptr : mChildren.front();
+}
 
 XmlNodePtr XmlNode::NextSibling() const {
     auto parent = mParent.lock();
@@ -173,7 +174,8 @@ XmlNodePtr XmlNode::AppendChild(const XmlNodePtr& child) {
     if (auto old = child->mParent.lock()) {
         auto& siblings = old->mChildren;
         siblings.erase(siblings.begin() + child->mIndex);
-        for (size_t i = size_t(child->mIndex); i < siblings.size(); ++i) siblings[i]->mIndex = int(i);
+        for (size_t i = size_t(child->mIndex); i < siblings.size(); ++i)
+            siblings[i]->mIndex = int(i);
     }
     child->mParent = weak_from_this();
     child->mIndex = int(mChildren.size());
@@ -603,7 +605,8 @@ XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes,
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
             case QXmlStreamReader::StartElement: {
-                if (int(stack.size()) > kMaxDepth) return fail(QStringLiteral("The document is nested too deeply"));
+                if (int(stack.size()) > kMaxDepth)
+                    return fail(QStringLiteral("The document is nested too deeply"));
                 auto el = doc->CreateElement(reader.qualifiedName().toString());
                 for (const auto& a : reader.attributes())
                     el->SetAttribute(a.qualifiedName().toString(), a.value().toString());
@@ -628,7 +631,8 @@ XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes,
                 break;
             }
             case QXmlStreamReader::Comment: {
-                auto n = XmlNodePtr(new XmlNode(Comment, QStringLiteral("#comment"), reader.text().toString()));
+                auto n = XmlNodePtr(
+                    new XmlNode(Comment, QStringLiteral("#comment"), reader.text().toString()));
                 n->mDocument = doc;
                 stack.back()->AppendChild(n);
                 break;
@@ -665,11 +669,13 @@ XmlDocumentPtr XmlDocument::parse(const QByteArray& bytes,
                 // External entities would make parsing read other files or the network.
                 for (const auto& e : reader.entityDeclarations())
                     if (!e.systemId().isEmpty() || !e.publicId().isEmpty())
-                        return fail(QStringLiteral("External entity \"%1\" is not allowed").arg(e.name().toString()));
+                        return fail(QStringLiteral("External entity \"%1\" is not allowed")
+                                        .arg(e.name().toString()));
                 break;
             case QXmlStreamReader::EntityReference:
                 // An entity the document does not define: never fetched.
-                return fail(QStringLiteral("Undefined entity \"%1\"").arg(reader.name().toString()));
+                return fail(
+                    QStringLiteral("Undefined entity \"%1\"").arg(reader.name().toString()));
             default:
                 break;
         }
@@ -774,69 +780,6 @@ QByteArray XmlDocument::toXml() const {
     return out;
 }
 
-namespace {
-
-// "." NAME "." HEX ".tmp": the temporary file of a save of NAME.
-bool isTemporaryOf(const QByteArray& entry, const QByteArray& prefix) {
-    if (!entry.startsWith(prefix) || !entry.endsWith(".tmp")) return false;
-    const QByteArray middle = entry.mid(prefix.size(), entry.size() - prefix.size() - 4);
-    return !middle.isEmpty() && middle.size() <= 8 &&
-           std::all_of(middle.begin(), middle.end(),
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
-// Removes the temporary files that saves of the same target left when they
-// were killed. A save in progress holds a lock on its file, so it is spared.
-void removeAbandonedSiblings(const QByteArray& folder, const QByteArray& prefix) {
-    DIR* dir = ::opendir(folder.isEmpty() ? "." : folder.constData());
-    if (!dir) return;
-    std::vector<QByteArray> strays;
-    while (dirent* e = ::readdir(dir))
-        if (isTemporaryOf(e->d_name, prefix)) strays.push_back(folder + e->d_name);
-    ::closedir(dir);
-    for (const QByteArray& path : strays) {
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
-        if (fd < 0) continue;
-        struct stat held {}, named{};
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
-            S_ISREG(held.st_mode) && ::lstat(path.constData(), &named) == 0 &&
-            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
-            ::unlink(path.constData());
-        ::close(fd);
-    }
-}
-
-// Creates the temporary file beside target, locked for as long as lockFd
-// stays open; answers its descriptor, or -1 when none could be made.
-int createSibling(const QByteArray& target, QByteArray* path, int* lockFd) {
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = target.left(slash + 1);
-    // Short enough for any file system, whatever the target's name.
-    const QByteArray prefix = '.' + target.mid(slash + 1).left(100) + '.';
-    removeAbandonedSiblings(folder, prefix);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        *path = folder + prefix +
-                QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-        const int fd =
-            ::open(path->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return -1;
-        // Another save may take it for abandoned before it is locked.
-        *lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-        struct stat held {}, named{};
-        if (*lockFd >= 0 && ::flock(*lockFd, LOCK_EX | LOCK_NB) == 0 &&
-            ::fstat(fd, &held) == 0 && ::lstat(path->constData(), &named) == 0 &&
-            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
-            return fd;
-        if (*lockFd >= 0) ::close(*lockFd);
-        *lockFd = -1;
-        ::close(fd);
-    }
-    return -1;
-}
-
-}  // namespace
-
 bool XmlDocument::SaveXml(const FolderItemPtr& file) const {
     auto disk = std::dynamic_pointer_cast<DiskFolderItem>(file);
     if (!disk) {
@@ -861,15 +804,23 @@ bool XmlDocument::SaveXml(const FolderItemPtr& file) const {
     const bool replacing = ::stat(target.constData(), &st) == 0;
     if (replacing && !S_ISREG(st.st_mode)) return false;
 
-    QByteArray temporary;
-    int lockFd = -1;
-    const int fd = createSibling(target, &temporary, &lockFd);
-    if (fd < 0) return false;
-    // Held until the file has its place, so no other save takes it for a stray.
+    const qsizetype slash = target.lastIndexOf('/');
+    const SaveTemporary made =
+        createSaveTemporary(slash <= 0 ? QByteArray(slash == 0 ? "/" : ".") : target.left(slash),
+                            target.mid(slash + 1));
+    if (made.fd < 0) return false;
+    const QByteArray& temporary = made.path;
+    // The stream closes its descriptor; the lock stays with this one until
+    // the file has its place, so no other save takes it for a stray.
+    const int fd = ::fcntl(made.fd, F_DUPFD_CLOEXEC, 0);
     struct LockHolder {
         int fd;
         ~LockHolder() { ::close(fd); }
-    } holdLock{lockFd};
+    } holdLock{made.fd};
+    if (fd < 0) {
+        ::unlink(temporary.constData());
+        return false;
+    }
     if (replacing) ::fchmod(fd, st.st_mode & 07777);
     FileBinaryStream stream(fd, true);
     {

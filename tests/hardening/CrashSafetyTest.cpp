@@ -8,9 +8,9 @@
 #include "support/TestSupport.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <QElapsedTimer>
@@ -55,7 +55,8 @@ public:
         posix_spawnattr_init(&attributes);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&attributes, 0);
-        const QByteArray program = QFile::encodeName(binaryDir() + "/tests/hardening/zpc_save_child");
+        const QByteArray program =
+            QFile::encodeName(binaryDir() + "/tests/hardening/zpc_save_child");
         const QByteArray src = QFile::encodeName(source), dst = QFile::encodeName(directory);
         char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>(form.arg),
                         const_cast<char*>(src.constData()), const_cast<char*>(dst.constData()),
@@ -100,7 +101,9 @@ private:
     int mOut = -1;
 };
 
-void PrintTo(const Form& form, std::ostream* os) { *os << form.arg; }
+void PrintTo(const Form& form, std::ostream* os) {
+    *os << form.arg;
+}
 
 class CrashSafety : public ::testing::TestWithParam<Form> {};
 
@@ -116,8 +119,8 @@ TEST_P(CrashSafety, AKilledSaveLeavesTheOldPackageOrTheNewOneWhole) {
         dir.mkdir(folder + "/package");
         auto made = PluginArchive::create(dir.item(folder + "/Plugin"), true, nullptr);
         ASSERT_TRUE(made->saveAsPluginFile(dir.item(folder + "/package")));
-        expected[v] = contentsOf(PluginArchive::create(
-            dir.item(folder + "/package/Plugin.kvx"), true, nullptr));
+        expected[v] = contentsOf(
+            PluginArchive::create(dir.item(folder + "/package/Plugin.kvx"), true, nullptr));
         ASSERT_GT(expected[v].size(), 200);
     }
     auto source = [&](int v) { return dir.path(QString("v%1/package/Plugin.kvx").arg(v)); };
@@ -135,8 +138,8 @@ TEST_P(CrashSafety, AKilledSaveLeavesTheOldPackageOrTheNewOneWhole) {
     const qint64 span = std::max<qint64>(clock.elapsed() * 5 / 4, 20);
     int current = 0;
     auto check = [&](int version) {
-        auto opened = PluginArchive::create(dir.item(QString("out/Plugin.") + form.extension),
-                                            true, nullptr);
+        auto opened =
+            PluginArchive::create(dir.item(QString("out/Plugin.") + form.extension), true, nullptr);
         return contentsOf(opened) == expected[version];
     };
     ASSERT_TRUE(check(0));
@@ -178,11 +181,14 @@ TEST_P(CrashSafety, AKilledSaveLeavesTheOldPackageOrTheNewOneWhole) {
 // the user made stays.
 TEST(CrashSafety, ASaveRemovesOnlyWhatKilledSavesLeft) {
     TempDir dir;
-    const QStringList strays = {".Plugin.prjkvx.1a2b3c.tmp", ".zanth-save-Ab12Cd"};
-    const QStringList kept = {".Plugin.prjkvx.99.tmp",  // held by a save in progress
-                              ".zanth-save-Zz99Yy",     // held by a save in progress
-                              ".Plugin.prjkvx.notes.tmp", "Plugin.prjkvx.12.tmp",
-                              ".Other.prjkvx.12.tmp", ".zanth-save-mine", "Plugin"};
+    const QStringList strays = {".Plugin.prjkvx.1a2B3c4D.tmp", ".zanth-save-Ab12Cd"};
+    const QStringList kept = {".Plugin.prjkvx.99xY99zW.tmp",  // held by a save in progress
+                              ".zanth-save-Zz99Yy",           // held by a save in progress
+                              ".Plugin.prjkvx.notes.tmp",
+                              "Plugin.prjkvx.12345678.tmp",
+                              ".Other.prjkvx.12345678.tmp",
+                              ".zanth-save-mine",
+                              "Plugin"};
     for (const QString& name : strays + kept) {
         if (name.startsWith(".zanth") || name == "Plugin")
             dir.write("out/" + name + "/inside", "x");
@@ -204,7 +210,8 @@ TEST(CrashSafety, ASaveRemovesOnlyWhatKilledSavesLeft) {
     for (int fd : held) ::close(fd);
 
     QStringList expected = kept;
-    expected << "Plugin.prjkvx" << "Plugin.zanth_plugin";
+    expected << "Plugin.prjkvx"
+             << "Plugin.zanth_plugin";
     expected.sort();
     EXPECT_EQ(entriesIn(dir.path("out")), expected);
     EXPECT_EQ(dir.read("out/Plugin/inside"), "x") << "the user's folder of the plugin's name";
