@@ -2,6 +2,7 @@
 #include "model/PluginItemFile.h"
 #include "platform/BundlePictures.h"
 #include "platform/ResourceFork.h"
+#include "support/ModelOutline.h"
 #include "support/ResourceForkWriter.h"
 #include "support/TestSupport.h"
 
@@ -12,27 +13,13 @@ using namespace zpc::model;
 using namespace zpc::platform;
 using zpc::test::putBE16;
 using zpc::test::putBE32;
+using zpc::test::contentOutline;
 using zpc::test::ResourceForkWriter;
 using zpc::test::ScriptedUITest;
 using zpc::test::TempDir;
 using Layout = ResourceForkWriter::Layout;
 
 namespace {
-
-// Folders end in "/", files show their bytes.
-QString outline(const PluginItemPtr& node, int depth = 0) {
-    QString out;
-    for (const PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name();
-        if (child->asFolder())
-            out += "/\n" + outline(child, depth + 1);
-        else
-            out += "=" +
-                   QString::fromLatin1(std::static_pointer_cast<PluginItemFile>(child)->rawData()) +
-                   "\n";
-    }
-    return out;
-}
 
 // Two Windows libraries (one unnamed), one for each Mac, and an icon that
 // belongs to no platform.
@@ -113,7 +100,7 @@ TEST_F(OldPlugin, OpensFromEveryCarrierAsAClassicPluginNamedAfterTheFile) {
         TempDir dir;
         for (const auto& [path, bytes] : c.files) dir.write(path, bytes);
         const auto archive = PluginArchive::create(dir.item(c.open), false, nullptr);
-        EXPECT_EQ(outline(archive), kPluginTree) << c.name;
+        EXPECT_EQ(contentOutline(archive), kPluginTree) << c.name;
         EXPECT_EQ(archive->name(), "Tools") << c.name;
         EXPECT_TRUE(archive->classicHierarchyStyle()) << c.name;
         EXPECT_EQ(archive->icon(), pictures::kvxplugin()) << c.name;
@@ -127,7 +114,7 @@ TEST_F(OldPlugin, OpensFromEveryCarrierAsAClassicPluginNamedAfterTheFile) {
         ASSERT_TRUE(archive->saveAsPluginFile(dir.item("out"))) << c.name;
         const auto saved = PluginArchive::create(dir.item("out/Tools.kvx"), false, nullptr);
         saved->revert();
-        EXPECT_EQ(outline(saved), kPluginTree) << c.name;
+        EXPECT_EQ(contentOutline(saved), kPluginTree) << c.name;
     }
     EXPECT_TRUE(ui->shown().empty());
 }
@@ -137,7 +124,7 @@ TEST_F(OldPlugin, NamedUpToTheFirstDotAndRevertReadsTheFileAgain) {
     dir.write("My.Tools.v2.rsrc", ResourceForkWriter().add("PL86", 1, "one").fork());
     const auto archive = PluginArchive::create(dir.item("My.Tools.v2.rsrc"), false, nullptr);
     EXPECT_EQ(archive->name(), "My");
-    EXPECT_TRUE(outline(archive).contains("  Windows/\n    My.Tools.v21=one\n"));
+    EXPECT_TRUE(contentOutline(archive).contains("  Windows/\n    My.Tools.v21=one\n"));
 
     // The file changes behind the archive; Revert takes what it holds now,
     // in the classic tree.
@@ -150,7 +137,7 @@ TEST_F(OldPlugin, NamedUpToTheFirstDotAndRevertReadsTheFileAgain) {
     EXPECT_NE(archive->uid(), uid);
     EXPECT_EQ(archive->name(), "My");
     EXPECT_TRUE(archive->classicHierarchyStyle());
-    const QString tree = outline(archive);
+    const QString tree = contentOutline(archive);
     EXPECT_TRUE(tree.startsWith("Build Resources/\n  Mac Classic/\n    Two=two\n"))
         << tree.toStdString();
     EXPECT_TRUE(tree.contains("  Windows/\n    Three=three\n  Linux X86/\n")) << tree.toStdString();
@@ -162,7 +149,7 @@ TEST_F(OldPlugin, NamedUpToTheFirstDotAndRevertReadsTheFileAgain) {
     EXPECT_EQ(unnamed->name(), "Untitled");
     ASSERT_NE(unnamed->dataSource(), nullptr);
     unnamed->revert();
-    EXPECT_TRUE(outline(unnamed).contains("  Windows/\n    1=one\n"));
+    EXPECT_TRUE(contentOutline(unnamed).contains("  Windows/\n    1=one\n"));
 }
 
 TEST_F(OldPlugin, InTheModernTreeOnlyWindowsLibrariesHaveAFolder) {
@@ -170,7 +157,7 @@ TEST_F(OldPlugin, InTheModernTreeOnlyWindowsLibrariesHaveAFolder) {
     dir.write("Tools", plugin().fork());
     const auto archive = ScannableArchive::make();
     archive->_scanPluginOldFormat(ResourceFork::parse(plugin().fork()), dir.item("Tools"));
-    EXPECT_EQ(outline(archive),
+    EXPECT_EQ(contentOutline(archive),
               "Build Resources/\n  Mac Carbon Mach-O Universal/\n  Mac Cocoa/\n"
               "  Windows/\n    Tools.dll=win code\n    Tools129=win code 2\n  Linux X86/\n"
               "IDE Resources/\n  Controls Palette/\n  Help/\n");
@@ -184,8 +171,8 @@ TEST_F(OldPlugin, APackageOrAProjectFileIsNeverReadAsAnOldPlugin) {
         PluginArchive::create(dir.item("src/P"), false, nullptr)->saveAsPluginFile(dir.item()));
     dir.write("._P.kvx", companion);
     const auto package = PluginArchive::create(dir.item("P.kvx"), false, nullptr);
-    EXPECT_TRUE(outline(package).contains("  Help/\n    a.html=a\n"));
-    EXPECT_FALSE(outline(package).contains("Tools"));
+    EXPECT_TRUE(contentOutline(package).contains("  Help/\n    a.html=a\n"));
+    EXPECT_FALSE(contentOutline(package).contains("Tools"));
 }
 
 namespace {
@@ -273,7 +260,7 @@ TEST_F(OldPlugin, DamagedFilesOpenAsNothingOrWithoutTheBadResource) {
         collect(archive);
         EXPECT_EQ(libraries.join(' '), c.libraries) << c.name;
         if (c.libraries.isEmpty()) {
-            EXPECT_EQ(outline(archive), kModernTree) << c.name;
+            EXPECT_EQ(contentOutline(archive), kModernTree) << c.name;
             EXPECT_EQ(archive->dataSource(), nullptr) << c.name;
             EXPECT_EQ(archive->name(), "Untitled") << c.name;
             EXPECT_EQ(PluginArchive::createWithOldPlugin(dir.item("Tools.rsrc")), nullptr)
@@ -292,7 +279,7 @@ TEST_F(OldPlugin, FilesWithoutOldFormatResourcesStayWhatTheyWere) {
     dir.write("Empty", ResourceForkWriter().fork());
     for (const char* name : {"notes.txt", "Icons", "Empty", "missing"}) {
         const auto archive = PluginArchive::create(dir.item(name), false, nullptr);
-        EXPECT_EQ(outline(archive), kModernTree) << name;
+        EXPECT_EQ(contentOutline(archive), kModernTree) << name;
         EXPECT_FALSE(archive->classicHierarchyStyle()) << name;
         EXPECT_EQ(archive->dataSource(), nullptr) << name;
         EXPECT_EQ(PluginArchive::createWithOldPlugin(dir.item(name)), nullptr) << name;

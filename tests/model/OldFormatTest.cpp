@@ -1,11 +1,13 @@
 #include "model/PluginItemFile.h"
 #include "model/PluginItemFolder.h"
 #include "platform/ResourceFork.h"
+#include "support/ModelOutline.h"
 #include "support/ResourceForkWriter.h"
 #include "support/TestSupport.h"
 
 using namespace zpc::model;
 using namespace zpc::platform;
+using zpc::test::contentOutline;
 using zpc::test::ResourceForkWriter;
 using zpc::test::TempDir;
 
@@ -29,21 +31,6 @@ QStringList describe(const std::vector<std::shared_ptr<PluginItemFile>>& nodes) 
     for (const auto& node : nodes)
         out << node->name() + (node->isStored() ? "*=" : "=") +
                    QString::fromLatin1(node->rawData());
-    return out;
-}
-
-// The tree as indented lines, folders ending in "/", files with their bytes.
-QString outline(const PluginItemPtr& node, int depth = 0) {
-    QString out;
-    for (const PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name();
-        if (child->asFolder())
-            out += "/\n" + outline(child, depth + 1);
-        else
-            out += "=" +
-                   QString::fromLatin1(std::static_pointer_cast<PluginItemFile>(child)->rawData()) +
-                   "\n";
-    }
     return out;
 }
 
@@ -145,7 +132,7 @@ TEST(OldFormat, TheScanFillsTheFirstPlatformFolderOfEachTypeAnywhereBelow) {
     root->add(classic);
 
     root->_scanPluginOldFormat(resources, dir.item("Plug.rsrc"));
-    EXPECT_EQ(outline(root),
+    EXPECT_EQ(contentOutline(root),
               "a/\n  b/\n    windows/\n      Win=win\n"
               "Windows/\n"
               "Mac Classic=not a folder\n");
@@ -158,12 +145,12 @@ TEST(OldFormat, TheScanFillsTheFirstPlatformFolderOfEachTypeAnywhereBelow) {
     carbon->add(existing);
     second->add(carbon);
     second->_scanPluginOldFormat(resources, dir.item("Plug.rsrc"));
-    EXPECT_EQ(outline(second), "Mac Carbon/\n  carbon=mine\n  Carbon 2=carbon\n");
+    EXPECT_EQ(contentOutline(second), "Mac Carbon/\n  carbon=mine\n  Carbon 2=carbon\n");
 
     // Without resources nothing changes.
-    const QString before = outline(second);
+    const QString before = contentOutline(second);
     second->_scanPluginOldFormat(nullptr, dir.item("Plug.rsrc"));
-    EXPECT_EQ(outline(second), before);
+    EXPECT_EQ(contentOutline(second), before);
 }
 
 TEST(OldFormat, ResourcesAreFoundWhereverTheForkTravels) {
