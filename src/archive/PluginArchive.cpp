@@ -111,7 +111,11 @@ bool PluginArchive::storeItems(const FolderItemPtr& destination) {
     bool complete = true;
     for (size_t i = 0; i < mItems.size(); ++i) {
         const model::PluginItemPtr child = mItems[i];
-        if (!child->store(destination)) complete = false;
+        if (!child->store(destination)) {
+            complete = false;
+            // A folder names what it could not store itself; a file does not.
+            if (!child->asFolder()) reportStoreFailure(child->name());
+        }
         yield();
     }
     return complete;
@@ -142,11 +146,11 @@ bool PluginArchive::saveAsPluginFile(const FolderItemPtr& directory) {
     if (!volume) return reportFailure();
     FolderItemPtr folder = volume->Root()->Child(name());
     folder->CreateAsFolder();
-    const bool complete = storeItems(folder);
-    // A failed Flush leaves the previous package in place: the user must
+    // A package missing an item must not replace the one there: unflushed,
+    // the volume is dropped and the previous package stays. The user must
     // know this save did not happen.
-    if (!volume->Flush()) return reportFailure();
-    return complete;
+    if (!storeItems(folder) || !volume->Flush()) return reportFailure();
+    return true;
 }
 
 // The package is made in a hidden folder private to this save and renamed
@@ -172,7 +176,13 @@ bool PluginArchive::saveAsZanthPluginFile(const FolderItemPtr& directory) {
         reportStoreFailure(pluginName);
         return false;
     }
-    store(workingFolder);
+    // A package missing an item must not replace the one there.
+    if (!storeItems(workingFolder)) {
+        ZanthPackage::removeTree(privateFolder);
+        ZanthPackage::releasePrivateFolder(privateFolder);
+        reportStoreFailure(pluginName + QLatin1Char('.') + zanthFileExtension());
+        return false;
+    }
     return compressZanth(workingFolder, privateFolder, directory);
 }
 
@@ -205,8 +215,7 @@ bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
         compressed = compressorAgent(workingFolder, made);
     } else {
         Shell shell;
-        shell.Execute(
-            ZanthPackage::zipCommand(workingFolder, ZanthPackage::nameWord(packageName)));
+        shell.Execute(ZanthPackage::zipCommand(workingFolder, ZanthPackage::nameWord(packageName)));
         compressed = shell.ErrorCode() == 0;
         if (!compressed) ui().msgBox(shell.Result());
     }

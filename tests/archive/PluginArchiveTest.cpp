@@ -358,3 +358,30 @@ TEST_F(PluginArchiveSave, AFileThatCannotBeWrittenIsNamedAndLeftOut) {
             << "the archive goes on with the next top-level folder";
     }
 }
+
+// A package missing one of the plugin's files would pass for a good one: the
+// save fails, says so, and the package that was there stays as it was.
+TEST_F(PluginArchiveSave, APackageMissingAFileNeverReplacesTheOldOne) {
+    for (const QString extension : {"kvx", "zanth_plugin"}) {
+        ui->clear();
+        TempDir dir;
+        dir.write("P/Build Resources/Windows/a.dll", "small");
+        dir.write("P/Build Resources/Windows/lib.dll", "library");
+        const QByteArray old = "the good package of yesterday";
+        dir.write("out/P." + extension, old);
+        auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+        QFile::remove(dir.path("P/Build Resources/Windows/lib.dll"));
+
+        const bool ok = extension == "kvx" ? archive->saveAsPluginFile(dir.item("out"))
+                                           : archive->saveAsZanthPluginFile(dir.item("out"));
+        EXPECT_FALSE(ok) << extension.toStdString();
+        EXPECT_EQ(ui->messages(),
+                  QStringList({"Can't store file \"lib.dll\"", "Can't store file \"Windows\"",
+                               "Can't store file \"P." + extension + "\""}));
+        EXPECT_EQ(
+            QDir(dir.path("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{"P." + extension})
+            << "nothing else left behind";
+        EXPECT_EQ(dir.read("out/P." + extension), old);
+    }
+}
