@@ -11,6 +11,8 @@
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
 
+#include <QSet>
+
 namespace zpc::archive {
 
 using namespace zpc::platform;
@@ -109,12 +111,20 @@ bool PluginArchive::isPluginDirectory(const FolderItemPtr& item) {
 bool PluginArchive::storeItems(const FolderItemPtr& destination) {
     if (!destination || !destination->Exists()) return false;
     bool complete = true;
+    // A second child of a name already written would replace the first.
+    QSet<QString> written;
     for (size_t i = 0; i < mItems.size(); ++i) {
         const model::PluginItemPtr child = mItems[i];
-        if (!child->store(destination)) {
+        const QString childName = child->name();
+        if (written.contains(childName)) {
+            complete = false;
+            reportStoreFailure(childName);
+        } else if (!child->store(destination)) {
             complete = false;
             // A folder names what it could not store itself; a file does not.
-            if (!child->asFolder()) reportStoreFailure(child->name());
+            if (!child->asFolder()) reportStoreFailure(childName);
+        } else {
+            written.insert(childName);
         }
         yield();
     }

@@ -12,6 +12,7 @@
 #include "util/WytFramework.h"
 
 #include <QHash>
+#include <QSet>
 
 namespace zpc::model {
 
@@ -354,12 +355,18 @@ bool PluginItemFolder::store(const FolderItemPtr& destination) {
         reportStoreFailure(folderName);
         return false;
     }
+    // Two children of one name (a project file can list them, and names on
+    // disk that are not UTF-8 can read as one) would write the same entry:
+    // the second would silently replace the first.
+    QSet<QString> written;
     for (size_t i = 0; i < mItems.size(); ++i) {
         const PluginItemPtr child = mItems[i];
-        if (!child->store(directory)) {
-            reportStoreFailure(child->name());
+        const QString childName = child->name();
+        if (written.contains(childName) || !child->store(directory)) {
+            reportStoreFailure(childName);
             return false;
         }
+        written.insert(childName);
         yield();
     }
     return true;

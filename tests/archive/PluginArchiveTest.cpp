@@ -385,3 +385,47 @@ TEST_F(PluginArchiveSave, APackageMissingAFileNeverReplacesTheOldOne) {
         EXPECT_EQ(dir.read("out/P." + extension), old);
     }
 }
+
+// Two items of one name would be written to one entry, the second replacing
+// the first: names on disk that are not UTF-8 can read as the same text, and
+// a tree can hold two children of one name. The save fails instead of losing
+// one of them.
+TEST_F(PluginArchiveSave, TwoItemsOfOneNameNeverReplaceEachOther) {
+    for (const QString extension : {"", "kvx", "zanth_plugin"}) {
+        for (bool topLevel : {false, true}) {
+            SCOPED_TRACE(extension.toStdString() + (topLevel ? " top level" : " in Help"));
+            ui->clear();
+            TempDir dir;
+            dir.write("P/IDE Resources/Help/index.html", "help");
+            for (const char* name : {"a\xff", "a\xfe"}) {
+                if (topLevel) break;
+                const QByteArray path = QFile::encodeName(dir.path("P/IDE Resources/Help/")) + name;
+                FILE* f = std::fopen(path.constData(), "wb");
+                ASSERT_TRUE(f);
+                std::fputs(name, f);
+                std::fclose(f);
+            }
+            auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+            if (topLevel) {
+                for (const char* bytes : {"one", "two"}) {
+                    auto file = PluginItemFile::create("readme", true);
+                    file->setRawData(bytes);
+                    archive->add(file);
+                }
+            }
+            const QString dup = topLevel ? "readme" : QString::fromUtf8("a\xef\xbf\xbd");
+            dir.mkdir("out");
+            const bool ok = extension.isEmpty() ? archive->saveAsFolder(dir.item("out"))
+                            : extension == "kvx" ? archive->saveAsPluginFile(dir.item("out"))
+                                                 : archive->saveAsZanthPluginFile(dir.item("out"));
+            EXPECT_FALSE(ok);
+            QStringList expected{"Can't store file \"" + dup + "\""};
+            if (!topLevel) expected << "Can't store file \"Help\"";
+            if (!extension.isEmpty()) expected << "Can't store file \"P." + extension + "\"";
+            EXPECT_EQ(ui->messages(), expected);
+            if (extension.isEmpty() && topLevel) {
+                EXPECT_EQ(dir.read("out/P/readme"), "one");
+            }
+        }
+    }
+}
