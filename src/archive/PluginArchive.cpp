@@ -1,5 +1,6 @@
 #include "archive/PluginArchive.h"
 
+#include "model/PluginItemFile.h"
 #include "model/ZanthPackage.h"
 #include "platform/BundlePictures.h"
 #include "platform/Exceptions.h"
@@ -261,10 +262,14 @@ void PluginArchive::_loadProject(const FolderItemPtr& file) {
         return;
     const QStringList pieces = text::split(file->Name(), QStringLiteral("."));
     if (!pieces.isEmpty() && !pieces.first().isEmpty()) setName(pieces.first());
+    // A linked file that moved is left out; a save would lose it unnoticed.
+    model::MissingLinks missing;
     for (XmlNodePtr child = root->FirstChild(); child; child = child->NextSibling()) {
         add(createWithXmlNode(child));
         yield();
     }
+    const QString message = missing.message();
+    if (!message.isEmpty()) ui().msgBox(message);
 }
 
 QStringList PluginArchive::defaultTopHierarchyPluginItemsName() {

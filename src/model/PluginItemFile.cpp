@@ -9,6 +9,8 @@
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
 
+#include <QUrl>
+
 namespace zpc::model {
 
 using namespace zpc::platform;
@@ -256,7 +258,33 @@ void PluginItemFile::loadXml(const XmlNodePtr& node) {
         if (ok) setRawData(bytes);
     } else if (text::equals(content, QStringLiteral("url"))) {
         mData = text->Value();
+        if (!name().isEmpty() && !dataSource()) MissingLinks::note(mData);
     }
+}
+
+MissingLinks* MissingLinks::sCurrent = nullptr;
+
+MissingLinks::MissingLinks() : mOuter(sCurrent) {
+    sCurrent = this;
+}
+
+MissingLinks::~MissingLinks() {
+    sCurrent = mOuter;
+}
+
+void MissingLinks::note(const QString& urlPath) {
+    if (sCurrent) sCurrent->mPaths << urlPath;
+}
+
+QString MissingLinks::message() const {
+    if (mPaths.isEmpty()) return {};
+    const QUrl url(mPaths.first());
+    const QString first = url.isLocalFile() ? url.toLocalFile() : mPaths.first();
+    if (mPaths.size() == 1)
+        return QStringLiteral("Can't find the linked file \"%1\"").arg(first);
+    return QStringLiteral("Can't find %1 linked files, the first \"%2\"")
+        .arg(mPaths.size())
+        .arg(first);
 }
 
 }  // namespace zpc::model

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -22,6 +23,24 @@ public:
 private:
     QSet<QString> mTaken;
     QHash<QString, int> mNextSuffix;
+};
+
+// While one lives, the links of project-file elements that lead to no file
+// are noted here, so that the reader can say what it had to leave out.
+class MissingLinks {
+public:
+    MissingLinks();
+    ~MissingLinks();
+    MissingLinks(const MissingLinks&) = delete;
+    MissingLinks& operator=(const MissingLinks&) = delete;
+    static void note(const QString& urlPath);
+    // One message naming the first link, or an empty text when none was missing.
+    QString message() const;
+
+private:
+    QStringList mPaths;
+    MissingLinks* mOuter;
+    static MissingLinks* sCurrent;
 };
 
 // One file of a plugin. Either linked to a file on disk (mData, its URL path,

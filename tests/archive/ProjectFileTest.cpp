@@ -234,7 +234,26 @@ TEST_F(ProjectFileTest, WhatTheReaderTakesAndWhatItDrops) {
         EXPECT_EQ(archive->name(), c.archiveName) << c.name;
         EXPECT_EQ(archive->dataSource() != nullptr, c.archiveName != "Untitled") << c.name;
     }
-    EXPECT_TRUE(ui->messages().isEmpty());
+    // Only the file that moved away is worth a word: a save would lose it.
+    EXPECT_EQ(ui->messages(),
+              QStringList{"Can't find the linked file \"" + dir.path("gone.dll") + "\""});
+}
+
+// Linked files moved with their folder: the project reads without them, and
+// says so once, however many there are.
+TEST_F(ProjectFileTest, LinkedFilesThatMovedAreNamed) {
+    dir.write("P/Build Resources/Windows/a b.dll", "a");
+    dir.write("P/Build Resources/Windows/c.dll", "c");
+    dir.write("P/IDE Resources/Help/index.html", "h");
+    auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+    ASSERT_TRUE(archive->saveAsProject(dir.item()));
+    ASSERT_TRUE(QDir(dir.path()).rename("P", "moved"));
+
+    auto read = load("P.prjkvx");
+    EXPECT_EQ(describe(read).count(" url:"), 0);
+    EXPECT_EQ(ui->messages(),
+              QStringList{"Can't find 3 linked files, the first \"" +
+                          dir.path("P/Build Resources/Windows/a b.dll") + "\""});
 }
 
 TEST_F(ProjectFileTest, FilesThatAreNotUsableXmlShowTheParsersMessage) {
