@@ -202,7 +202,12 @@ void PluginItemFolder::_scanDirectory(const FolderItemPtr& directory, bool store
             const size_t hash = qHash(key);
             const PluginItemPtr found =
                 below.count(hash) ? findName(entryName, key, hash) : nullptr;
-            if (PluginItemFolder* folder = found ? found->asFolder() : nullptr) {
+            PluginItemFolder* folder = found ? found->asFolder() : nullptr;
+            // Only a standard folder (its name fixed) takes a directory from
+            // any depth; another takes only one of its own level, or
+            // "Help/images" would be merged into "Help/a/images".
+            if (folder && found->mutableName() && found->owner().get() != this) folder = nullptr;
+            if (folder) {
                 folder->_scanDirectory(entry, stored);
                 collectNameHashes(*found, below);
             } else if (text::contains(entryName, QStringLiteral(".bundle"))) {

@@ -145,7 +145,6 @@ TEST(PluginArchive, AFolderIsMergedIntoTheStandardFolders) {
               "  Windows/\n"
               "    Extras/\n"
               "      e.txt\n"
-              "      f.txt\n"
               "    win.dll\n"
               "    stray.dll\n"
               "  Linux X86/\n"
@@ -155,7 +154,10 @@ TEST(PluginArchive, AFolderIsMergedIntoTheStandardFolders) {
               "  Controls Palette/\n"
               "  Help/\n"
               "    index.html\n"
-              "readme.txt\n");
+              "extras/\n"
+              "  f.txt\n"
+              "readme.txt\n")
+        << "a folder the plugin brings along takes no directory from another level";
     EXPECT_EQ(archive->name(), "My");
     EXPECT_EQ(archive->dataSource()->NativePath(), dir.path("My.Plugin"));
     EXPECT_FALSE(archive->mutableName());
