@@ -300,6 +300,11 @@ bool PluginItemFolder::readPackageVolume(const FolderItemPtr& source) {
         }
         yield();
     }
+    // A save would go on without them, unnoticed.
+    if (const int dropped = volume->droppedEntries())
+        ui().msgBox(QStringLiteral("Can't read %1 of the entries of \"%2\"")
+                        .arg(dropped)
+                        .arg(source->Name()));
     return true;
 }
 
