@@ -24,6 +24,17 @@ namespace {
 void reportStoreFailure(const QString& name) {
     ui().msgBox(QStringLiteral("Can't store file ") + QLatin1Char('"') + name + QLatin1Char('"'));
 }
+
+// The first node below that can no longer be written (a linked file that is
+// gone), or nil.
+model::PluginItemPtr firstInvalid(model::PluginItemFolder& folder) {
+    for (const model::PluginItemPtr& child : folder.items()) {
+        if (!child->isValid()) return child;
+        if (model::PluginItemFolder* sub = child->asFolder())
+            if (model::PluginItemPtr found = firstInvalid(*sub)) return found;
+    }
+    return nullptr;
+}
 }  // namespace
 
 std::shared_ptr<PluginArchive> PluginArchive::create(bool classic) {
@@ -240,6 +251,13 @@ bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
 bool PluginArchive::saveAsProject(const FolderItemPtr& directory) {
     if (!isValid() || empty() || !directory || !directory->Directory()) return false;
     const FolderItemPtr file = directory->Child(name() + QStringLiteral(".prjkvx"));
+    // The writer would leave such a node out without a word, as a folder
+    // save would not.
+    if (const model::PluginItemPtr gone = firstInvalid(*this)) {
+        reportStoreFailure(gone->name());
+        reportStoreFailure(file->Name());
+        return false;
+    }
     const XmlDocumentPtr document = XmlDocument::create();
     const XmlNodePtr root =
         document->AppendChild(document->CreateElement(QStringLiteral("pluginarchive")));

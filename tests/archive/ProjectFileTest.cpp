@@ -296,6 +296,21 @@ TEST_F(ProjectFileTest, FilesThatAreNotUsableXmlShowTheParsersMessage) {
     }
 }
 
+// As a folder save does, a project save with a linked file that is gone
+// fails and names it, and the project written before stays.
+TEST_F(ProjectFileTest, ALinkedFileThatIsGoneFailsTheSave) {
+    dir.write("P/Build Resources/Windows/lib.dll", "lib");
+    dir.write("P/IDE Resources/Help/index.html", "h");
+    auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+    dir.write("out/P.prjkvx", "the project of yesterday");
+    ASSERT_TRUE(QFile::remove(dir.path("P/Build Resources/Windows/lib.dll")));
+
+    EXPECT_FALSE(archive->saveAsProject(dir.item("out")));
+    EXPECT_EQ(ui->messages(),
+              QStringList({"Can't store file \"lib.dll\"", "Can't store file \"P.prjkvx\""}));
+    EXPECT_EQ(dir.read("out/P.prjkvx"), "the project of yesterday");
+}
+
 TEST_F(ProjectFileTest, NothingToWriteOrNowhereToWriteIt) {
     dir.write("file", "x");
     auto archive = PluginArchive::create(false);
