@@ -25,13 +25,23 @@ void reportStoreFailure(const QString& name) {
     ui().msgBox(QStringLiteral("Can't store file ") + QLatin1Char('"') + name + QLatin1Char('"'));
 }
 
-// The first node below that can no longer be written (a linked file that is
-// gone), or nil.
-model::PluginItemPtr firstInvalid(model::PluginItemFolder& folder) {
+// XML 1.0 has no way to write most control characters, even escaped.
+bool xmlCanHold(const QString& text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xfffe || u == 0xffff)
+            return false;
+    }
+    return true;
+}
+
+// The first node below that a project cannot hold (a linked file that is
+// gone, a name XML cannot carry), or nil.
+model::PluginItemPtr firstUnwritable(model::PluginItemFolder& folder) {
     for (const model::PluginItemPtr& child : folder.items()) {
-        if (!child->isValid()) return child;
+        if (!child->isValid() || !xmlCanHold(child->name())) return child;
         if (model::PluginItemFolder* sub = child->asFolder())
-            if (model::PluginItemPtr found = firstInvalid(*sub)) return found;
+            if (model::PluginItemPtr found = firstUnwritable(*sub)) return found;
     }
     return nullptr;
 }
@@ -251,9 +261,9 @@ bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
 bool PluginArchive::saveAsProject(const FolderItemPtr& directory) {
     if (!isValid() || empty() || !directory || !directory->Directory()) return false;
     const FolderItemPtr file = directory->Child(name() + QStringLiteral(".prjkvx"));
-    // The writer would leave such a node out without a word, as a folder
-    // save would not.
-    if (const model::PluginItemPtr gone = firstInvalid(*this)) {
+    // The writer would leave such a node out, or change its name, without a
+    // word, as a folder save would not.
+    if (const model::PluginItemPtr gone = firstUnwritable(*this)) {
         reportStoreFailure(gone->name());
         reportStoreFailure(file->Name());
         return false;

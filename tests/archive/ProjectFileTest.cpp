@@ -296,9 +296,10 @@ TEST_F(ProjectFileTest, FilesThatAreNotUsableXmlShowTheParsersMessage) {
     }
 }
 
-// As a folder save does, a project save with a linked file that is gone
-// fails and names it, and the project written before stays.
-TEST_F(ProjectFileTest, ALinkedFileThatIsGoneFailsTheSave) {
+// As a folder save does, a project save with a linked file that is gone, or
+// a name that XML cannot carry, fails and names it; the project written
+// before stays.
+TEST_F(ProjectFileTest, WhatAProjectCannotHoldFailsTheSave) {
     dir.write("P/Build Resources/Windows/lib.dll", "lib");
     dir.write("P/IDE Resources/Help/index.html", "h");
     auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
@@ -308,6 +309,18 @@ TEST_F(ProjectFileTest, ALinkedFileThatIsGoneFailsTheSave) {
     EXPECT_FALSE(archive->saveAsProject(dir.item("out")));
     EXPECT_EQ(ui->messages(),
               QStringList({"Can't store file \"lib.dll\"", "Can't store file \"P.prjkvx\""}));
+    EXPECT_EQ(dir.read("out/P.prjkvx"), "the project of yesterday");
+
+    // A name XML cannot carry would come back changed.
+    ui->clear();
+    archive->hasItem(QStringLiteral("Windows"))->asFolder()->items().clear();
+    dir.write("P/IDE Resources/Help/esc\x1b", "e");
+    archive->hasItem(QStringLiteral("Help"))
+        ->asFolder()
+        ->add(PluginItemFile::create(dir.item("P/IDE Resources/Help/esc\x1b"), false));
+    EXPECT_FALSE(archive->saveAsProject(dir.item("out")));
+    EXPECT_EQ(ui->messages(),
+              QStringList({"Can't store file \"esc\x1b\"", "Can't store file \"P.prjkvx\""}));
     EXPECT_EQ(dir.read("out/P.prjkvx"), "the project of yesterday");
 }
 
