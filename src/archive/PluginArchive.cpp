@@ -12,8 +12,6 @@
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
 
-#include <QSet>
-
 namespace zpc::archive {
 
 using namespace zpc::platform;
@@ -133,20 +131,13 @@ bool PluginArchive::isPluginDirectory(const FolderItemPtr& item) {
 bool PluginArchive::storeItems(const FolderItemPtr& destination) {
     if (!destination || !destination->Exists()) return false;
     bool complete = true;
-    // A second child of a name already written would replace the first.
-    QSet<QString> written;
+    model::WrittenFiles save;
     for (size_t i = 0; i < mItems.size(); ++i) {
         const model::PluginItemPtr child = mItems[i];
-        const QString childName = child->name();
-        if (written.contains(childName)) {
-            complete = false;
-            reportStoreFailure(childName);
-        } else if (!child->store(destination)) {
+        if (!child->store(destination)) {
             complete = false;
             // A folder names what it could not store itself; a file does not.
-            if (!child->asFolder()) reportStoreFailure(childName);
-        } else {
-            written.insert(childName);
+            if (!child->asFolder()) reportStoreFailure(child->name());
         }
         yield();
     }

@@ -186,6 +186,7 @@ PicturePtr PluginItemFile::icon() const {
 bool PluginItemFile::store(const FolderItemPtr& destination) {
     if (!destination || !destination->Exists() || !isValid()) return false;
     FolderItemPtr target = destination->Child(mName);
+    if (!WrittenFiles::claim(target->NativePath())) return false;
 
     std::unique_ptr<BinaryStream> source;
     if (mHoldsBytes) {
@@ -260,6 +261,23 @@ void PluginItemFile::loadXml(const XmlNodePtr& node) {
         mData = text->Value();
         if (!name().isEmpty() && !dataSource()) MissingLinks::note(mData);
     }
+}
+
+WrittenFiles* WrittenFiles::sCurrent = nullptr;
+
+WrittenFiles::WrittenFiles() : mOutermost(sCurrent == nullptr) {
+    if (mOutermost) sCurrent = this;
+}
+
+WrittenFiles::~WrittenFiles() {
+    if (mOutermost) sCurrent = nullptr;
+}
+
+bool WrittenFiles::claim(const QString& path) {
+    if (!sCurrent) return true;
+    if (sCurrent->mPaths.contains(path)) return false;
+    sCurrent->mPaths.insert(path);
+    return true;
 }
 
 MissingLinks* MissingLinks::sCurrent = nullptr;

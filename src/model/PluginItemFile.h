@@ -43,6 +43,25 @@ private:
     static MissingLinks* sCurrent;
 };
 
+// While one lives (the outermost of a save), the files the save has written:
+// a second item of a name already written (a project file can list two, names
+// on disk that are not UTF-8 can read as one, two folders of one name share
+// their entry) must not silently replace the first.
+class WrittenFiles {
+public:
+    WrittenFiles();
+    ~WrittenFiles();
+    WrittenFiles(const WrittenFiles&) = delete;
+    WrittenFiles& operator=(const WrittenFiles&) = delete;
+    // False when this save has written the file already.
+    static bool claim(const QString& path);
+
+private:
+    QSet<QString> mPaths;
+    bool mOutermost;
+    static WrittenFiles* sCurrent;
+};
+
 // One file of a plugin. Either linked to a file on disk (mData, its URL path,
 // copied only when the tree is written) or holding the bytes in memory
 // (mRawData, which wins over the link). A ".bundle" directory is represented

@@ -12,7 +12,6 @@
 #include "util/WytFramework.h"
 
 #include <QHash>
-#include <QSet>
 
 namespace zpc::model {
 
@@ -365,18 +364,13 @@ bool PluginItemFolder::store(const FolderItemPtr& destination) {
         reportStoreFailure(folderName);
         return false;
     }
-    // Two children of one name (a project file can list them, and names on
-    // disk that are not UTF-8 can read as one) would write the same entry:
-    // the second would silently replace the first.
-    QSet<QString> written;
+    WrittenFiles save;
     for (size_t i = 0; i < mItems.size(); ++i) {
         const PluginItemPtr child = mItems[i];
-        const QString childName = child->name();
-        if (written.contains(childName) || !child->store(directory)) {
-            reportStoreFailure(childName);
+        if (!child->store(directory)) {
+            reportStoreFailure(child->name());
             return false;
         }
-        written.insert(childName);
         yield();
     }
     return true;

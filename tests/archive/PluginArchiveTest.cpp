@@ -431,3 +431,34 @@ TEST_F(PluginArchiveSave, TwoItemsOfOneNameNeverReplaceEachOther) {
         }
     }
 }
+
+// Two folders of one name (added twice in the editor) share one entry on
+// disk: their files go together, and only a file of a name written already
+// fails the save.
+TEST_F(PluginArchiveSave, TwoFoldersOfOneNameShareTheirEntry) {
+    for (bool clash : {false, true}) {
+        SCOPED_TRACE(clash ? "a file in both" : "different files");
+        ui->clear();
+        TempDir dir;
+        auto archive = PluginArchive::create(false);
+        auto help = archive->hasItem(QStringLiteral("Help"))->asFolder();
+        for (const char* file : {"one", clash ? "one" : "two"}) {
+            auto folder = PluginItemFolder::create(QStringLiteral("Untitled"), true);
+            auto item = PluginItemFile::create(QString::fromLatin1(file), true);
+            item->setRawData(QByteArray("from folder ") + file);
+            folder->add(item);
+            help->add(folder);
+        }
+        const bool ok = archive->saveAsFolder(dir.item());
+        EXPECT_EQ(ok, !clash);
+        EXPECT_EQ(dir.read("Untitled/IDE Resources/Help/Untitled/one"), "from folder one");
+        if (clash) {
+            EXPECT_EQ(ui->messages(),
+                      QStringList({"Can't store file \"one\"", "Can't store file \"Untitled\"",
+                                   "Can't store file \"Help\""}));
+        } else {
+            EXPECT_EQ(dir.read("Untitled/IDE Resources/Help/Untitled/two"), "from folder two");
+            EXPECT_TRUE(ui->messages().isEmpty());
+        }
+    }
+}
