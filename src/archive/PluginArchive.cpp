@@ -132,6 +132,7 @@ bool PluginArchive::storeItems(const FolderItemPtr& destination) {
     if (!destination || !destination->Exists()) return false;
     bool complete = true;
     model::WrittenFiles save;
+    model::WrittenFiles::collectSources(*this);
     for (size_t i = 0; i < mItems.size(); ++i) {
         const model::PluginItemPtr child = mItems[i];
         if (!child->store(destination)) {

@@ -56,9 +56,20 @@ public:
     // False when this save has written the file already.
     static bool claim(const QString& path);
 
+    // The files on disk that the linked files below root read from: until
+    // its reader has been stored, no other item may write over one.
+    static void collectSources(const PluginItem& root);
+    // True when the target is the source of another item not stored yet.
+    static bool isPendingSource(const QByteArray& identity, const PluginItem* writer);
+    // The item has been stored; its source may be written over.
+    static void stored(const PluginItem* item);
+
 private:
     QSet<QString> mPaths;
+    QHash<QByteArray, QSet<const PluginItem*>> mPending;  // identity -> readers
+    QHash<const PluginItem*, QByteArray> mSourceOf;
     bool mOutermost;
+    bool mCollected = false;
     static WrittenFiles* sCurrent;
 };
 

@@ -365,6 +365,7 @@ bool PluginItemFolder::store(const FolderItemPtr& destination) {
         return false;
     }
     WrittenFiles save;
+    WrittenFiles::collectSources(*this);
     for (size_t i = 0; i < mItems.size(); ++i) {
         const PluginItemPtr child = mItems[i];
         if (!child->store(directory)) {

@@ -462,3 +462,33 @@ TEST_F(PluginArchiveSave, TwoFoldersOfOneNameShareTheirEntry) {
         }
     }
 }
+
+// Two files of the plugin swapped their names in the editor, then the plugin
+// is saved over its own folder: writing one would overwrite the other's source
+// before it is read. The save fails and both files keep their bytes.
+TEST_F(PluginArchiveSave, OverItsOwnFolderAFileNeverOverwritesAnotherOnesSource) {
+    TempDir dir;
+    dir.write("P/IDE Resources/Help/a.html", "page A");
+    dir.write("P/IDE Resources/Help/b.html", "page B");
+    auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+    auto a = archive->hasItem(QStringLiteral("a.html"));
+    auto b = archive->hasItem(QStringLiteral("b.html"));
+    a->setName(QStringLiteral("b.html"));
+    b->setName(QStringLiteral("a.html"));
+
+    EXPECT_FALSE(archive->saveAsFolder(dir.item()));
+    EXPECT_EQ(ui->messages(), QStringList({"Can't store file \"b.html\"", "Can't store file \"Help\""}));
+    EXPECT_EQ(dir.read("P/IDE Resources/Help/a.html"), "page A");
+    EXPECT_EQ(dir.read("P/IDE Resources/Help/b.html"), "page B");
+
+    // Renamed one after the other, each file is written before its source is
+    // overwritten: the save goes through.
+    ui->clear();
+    b->setName(QStringLiteral("c.html"));
+    auto help = archive->hasItem(QStringLiteral("Help"))->asFolder();
+    std::reverse(help->items().begin(), help->items().end());  // c.html first
+    EXPECT_TRUE(archive->saveAsFolder(dir.item()));
+    EXPECT_TRUE(ui->messages().isEmpty());
+    EXPECT_EQ(dir.read("P/IDE Resources/Help/c.html"), "page B");
+    EXPECT_EQ(dir.read("P/IDE Resources/Help/b.html"), "page A");
+}
