@@ -346,8 +346,7 @@ QString MissingLinks::message() const {
     if (mPaths.isEmpty()) return {};
     const QUrl url(mPaths.first());
     const QString first = url.isLocalFile() ? url.toLocalFile() : mPaths.first();
-    if (mPaths.size() == 1)
-        return QStringLiteral("Can't find the linked file \"%1\"").arg(first);
+    if (mPaths.size() == 1) return QStringLiteral("Can't find the linked file \"%1\"").arg(first);
     return QStringLiteral("Can't find %1 linked files, the first \"%2\"")
         .arg(mPaths.size())
         .arg(first);

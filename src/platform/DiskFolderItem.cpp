@@ -382,7 +382,8 @@ bool DiskFolderItem::sameFileAs(const FolderItem& other) const {
 QByteArray DiskFolderItem::fileIdentity() const {
     struct stat st {};
     if (mInvalid || ::stat(mEncoded.constData(), &st) != 0) return {};
-    return QByteArray::number(qulonglong(st.st_dev)) + ':' + QByteArray::number(qulonglong(st.st_ino));
+    return QByteArray::number(qulonglong(st.st_dev)) + ':' +
+           QByteArray::number(qulonglong(st.st_ino));
 }
 
 std::shared_ptr<VirtualVolume> DiskFolderItem::CreateVirtualVolume() {

@@ -284,10 +284,11 @@ TEST_F(KvxPackage, ForeignPackagesOpenWhatIsSound) {
         EXPECT_EQ(archive->name(), cases[i].name) << cases[i].what;
         // What is left out is counted, so that no save passes it off as the whole plugin.
         EXPECT_EQ(ui->messages().join("|"),
-                  cases[i].dropped ? QStringLiteral("Can't read %1 of the entries of \"case%2.kvx\"")
-                                         .arg(cases[i].dropped)
-                                         .arg(i)
-                                   : QString())
+                  cases[i].dropped
+                      ? QStringLiteral("Can't read %1 of the entries of \"case%2.kvx\"")
+                            .arg(cases[i].dropped)
+                            .arg(i)
+                      : QString())
             << cases[i].what;
     }
     ui->clear();

@@ -417,7 +417,7 @@ TEST_F(PluginArchiveSave, TwoItemsOfOneNameNeverReplaceEachOther) {
             }
             const QString dup = topLevel ? "readme" : QString::fromUtf8("a\xef\xbf\xbd");
             dir.mkdir("out");
-            const bool ok = extension.isEmpty() ? archive->saveAsFolder(dir.item("out"))
+            const bool ok = extension.isEmpty()  ? archive->saveAsFolder(dir.item("out"))
                             : extension == "kvx" ? archive->saveAsPluginFile(dir.item("out"))
                                                  : archive->saveAsZanthPluginFile(dir.item("out"));
             EXPECT_FALSE(ok);
@@ -477,7 +477,8 @@ TEST_F(PluginArchiveSave, OverItsOwnFolderAFileNeverOverwritesAnotherOnesSource)
     b->setName(QStringLiteral("a.html"));
 
     EXPECT_FALSE(archive->saveAsFolder(dir.item()));
-    EXPECT_EQ(ui->messages(), QStringList({"Can't store file \"b.html\"", "Can't store file \"Help\""}));
+    EXPECT_EQ(ui->messages(),
+              QStringList({"Can't store file \"b.html\"", "Can't store file \"Help\""}));
     EXPECT_EQ(dir.read("P/IDE Resources/Help/a.html"), "page A");
     EXPECT_EQ(dir.read("P/IDE Resources/Help/b.html"), "page B");
 

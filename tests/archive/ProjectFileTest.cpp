@@ -251,9 +251,8 @@ TEST_F(ProjectFileTest, LinkedFilesThatMovedAreNamed) {
 
     auto read = load("P.prjkvx");
     EXPECT_EQ(describe(read).count(" url:"), 0);
-    EXPECT_EQ(ui->messages(),
-              QStringList{"Can't find 3 linked files, the first \"" +
-                          dir.path("P/Build Resources/Windows/a b.dll") + "\""});
+    EXPECT_EQ(ui->messages(), QStringList{"Can't find 3 linked files, the first \"" +
+                                          dir.path("P/Build Resources/Windows/a b.dll") + "\""});
 }
 
 TEST_F(ProjectFileTest, FilesThatAreNotUsableXmlShowTheParsersMessage) {
