@@ -1,5 +1,6 @@
 #include "archive/PluginArchive.h"
 
+#include "model/PluginItemFile.h"
 #include "model/ZanthPackage.h"
 #include "platform/BundlePictures.h"
 #include "platform/Exceptions.h"
@@ -20,6 +21,27 @@ using model::ZanthPackage;
 namespace {
 void reportStoreFailure(const QString& name) {
     ui().msgBox(QStringLiteral("Can't store file ") + QLatin1Char('"') + name + QLatin1Char('"'));
+}
+
+// XML 1.0 has no way to write most control characters, even escaped.
+bool xmlCanHold(const QString& text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xfffe || u == 0xffff)
+            return false;
+    }
+    return true;
+}
+
+// The first node below that a project cannot hold (a linked file that is
+// gone, a name XML cannot carry), or nil.
+model::PluginItemPtr firstUnwritable(model::PluginItemFolder& folder) {
+    for (const model::PluginItemPtr& child : folder.items()) {
+        if (!child->isValid() || !xmlCanHold(child->name())) return child;
+        if (model::PluginItemFolder* sub = child->asFolder())
+            if (model::PluginItemPtr found = firstUnwritable(*sub)) return found;
+    }
+    return nullptr;
 }
 }  // namespace
 
@@ -109,6 +131,8 @@ bool PluginArchive::isPluginDirectory(const FolderItemPtr& item) {
 bool PluginArchive::storeItems(const FolderItemPtr& destination) {
     if (!destination || !destination->Exists()) return false;
     bool complete = true;
+    model::WrittenFiles save;
+    model::WrittenFiles::collectSources(*this);
     for (size_t i = 0; i < mItems.size(); ++i) {
         const model::PluginItemPtr child = mItems[i];
         if (!child->store(destination)) {
@@ -229,6 +253,13 @@ bool PluginArchive::compressZanth(const FolderItemPtr& workingFolder,
 bool PluginArchive::saveAsProject(const FolderItemPtr& directory) {
     if (!isValid() || empty() || !directory || !directory->Directory()) return false;
     const FolderItemPtr file = directory->Child(name() + QStringLiteral(".prjkvx"));
+    // The writer would leave such a node out, or change its name, without a
+    // word, as a folder save would not.
+    if (const model::PluginItemPtr gone = firstUnwritable(*this)) {
+        reportStoreFailure(gone->name());
+        reportStoreFailure(file->Name());
+        return false;
+    }
     const XmlDocumentPtr document = XmlDocument::create();
     const XmlNodePtr root =
         document->AppendChild(document->CreateElement(QStringLiteral("pluginarchive")));
@@ -251,10 +282,14 @@ void PluginArchive::_loadProject(const FolderItemPtr& file) {
         return;
     const QStringList pieces = text::split(file->Name(), QStringLiteral("."));
     if (!pieces.isEmpty() && !pieces.first().isEmpty()) setName(pieces.first());
+    // A linked file that moved is left out; a save would lose it unnoticed.
+    model::MissingLinks missing;
     for (XmlNodePtr child = root->FirstChild(); child; child = child->NextSibling()) {
         add(createWithXmlNode(child));
         yield();
     }
+    const QString message = missing.message();
+    if (!message.isEmpty()) ui().msgBox(message);
 }
 
 QStringList PluginArchive::defaultTopHierarchyPluginItemsName() {

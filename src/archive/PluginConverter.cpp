@@ -7,6 +7,8 @@
 #include "platform/Exceptions.h"
 #include "platform/Yield.h"
 
+#include <QSet>
+
 namespace zpc::archive {
 
 using namespace zpc::platform;
@@ -103,10 +105,21 @@ void PluginConverter::AddFolderToVV(const FolderItemPtr& source, const FolderIte
         mWriteFailed = true;
         return;
     }
+    // Names on disk that are not UTF-8 can read as one name: the second
+    // entry would replace the first in the package.
+    QSet<QString> written;
     const int n = source->Count();
     for (int i = 1; i <= n && !mWriteFailed; ++i) {
         const FolderItemPtr entry = source->TrueItem(i);
         if (!entry) continue;
+        if (entry->Directory() || entry->Visible()) {
+            const QString name = entry->Name();
+            if (written.contains(name)) {
+                mWriteFailed = true;
+                break;
+            }
+            written.insert(name);
+        }
         if (entry->Directory()) {
             AddFolderToVV(entry, folder);
         } else if (entry->Visible()) {

@@ -1,5 +1,7 @@
 #include "model/PluginItemFile.h"
 
+#include "model/PluginItemFolder.h"
+
 #include "platform/BinaryStream.h"
 #include "platform/BundlePictures.h"
 #include "platform/Exceptions.h"
@@ -8,6 +10,8 @@
 #include "platform/Text.h"
 #include "platform/Yield.h"
 #include "util/WytFramework.h"
+
+#include <QUrl>
 
 namespace zpc::model {
 
@@ -184,6 +188,7 @@ PicturePtr PluginItemFile::icon() const {
 bool PluginItemFile::store(const FolderItemPtr& destination) {
     if (!destination || !destination->Exists() || !isValid()) return false;
     FolderItemPtr target = destination->Child(mName);
+    if (!WrittenFiles::claim(target->NativePath())) return false;
 
     std::unique_ptr<BinaryStream> source;
     if (mHoldsBytes) {
@@ -192,10 +197,16 @@ bool PluginItemFile::store(const FolderItemPtr& destination) {
         FolderItemPtr file = dataSource();
         // Saving a plugin over its own folder: the file is already in place,
         // and opening it for writing would empty it before it is read.
-        if (file && target->sameFileAs(*file)) return true;
+        if (file && target->sameFileAs(*file)) {
+            WrittenFiles::stored(this);
+            return true;
+        }
         source = BinaryStream::Open(file);
         if (!source) return false;
     }
+    // Over its own folder, a file renamed to the name of another (two
+    // swapped) would empty that one's source before it is read.
+    if (WrittenFiles::isPendingSource(target->fileIdentity(), this)) return false;
     auto out = BinaryStream::Create(target, true);
     if (!out) return false;
     // Lets a package take a large file in bounded pieces instead of buffering it.
@@ -219,6 +230,7 @@ bool PluginItemFile::store(const FolderItemPtr& destination) {
         target->Delete();
         return false;
     }
+    WrittenFiles::stored(this);
     return target->Exists();
 }
 
@@ -256,7 +268,88 @@ void PluginItemFile::loadXml(const XmlNodePtr& node) {
         if (ok) setRawData(bytes);
     } else if (text::equals(content, QStringLiteral("url"))) {
         mData = text->Value();
+        if (!name().isEmpty() && !dataSource()) MissingLinks::note(mData);
     }
+}
+
+WrittenFiles* WrittenFiles::sCurrent = nullptr;
+
+WrittenFiles::WrittenFiles() : mOutermost(sCurrent == nullptr) {
+    if (mOutermost) sCurrent = this;
+}
+
+WrittenFiles::~WrittenFiles() {
+    if (mOutermost) sCurrent = nullptr;
+}
+
+bool WrittenFiles::claim(const QString& path) {
+    if (!sCurrent) return true;
+    if (sCurrent->mPaths.contains(path)) return false;
+    sCurrent->mPaths.insert(path);
+    return true;
+}
+
+void WrittenFiles::collectSources(const PluginItem& root) {
+    if (!sCurrent || sCurrent->mCollected) return;
+    sCurrent->mCollected = true;
+    std::vector<const PluginItem*> stack{&root};
+    while (!stack.empty()) {
+        const PluginItem* node = stack.back();
+        stack.pop_back();
+        if (const PluginItemFolder* folder = node->asFolder()) {
+            for (const PluginItemPtr& child : const_cast<PluginItemFolder*>(folder)->items())
+                stack.push_back(child.get());
+        } else if (auto* file = dynamic_cast<const PluginItemFile*>(node);
+                   file && !file->holdsBytes()) {
+            const FolderItemPtr source = file->dataSource();
+            const QByteArray identity = source ? source->fileIdentity() : QByteArray();
+            if (identity.isEmpty()) continue;
+            sCurrent->mPending[identity].insert(file);
+            sCurrent->mSourceOf.insert(file, identity);
+        }
+    }
+}
+
+bool WrittenFiles::isPendingSource(const QByteArray& identity, const PluginItem* writer) {
+    if (!sCurrent || identity.isEmpty()) return false;
+    const auto it = sCurrent->mPending.constFind(identity);
+    if (it == sCurrent->mPending.constEnd()) return false;
+    return it->size() > 1 || !it->contains(writer);
+}
+
+void WrittenFiles::stored(const PluginItem* item) {
+    if (!sCurrent) return;
+    const auto it = sCurrent->mSourceOf.constFind(item);
+    if (it == sCurrent->mSourceOf.constEnd()) return;
+    auto pending = sCurrent->mPending.find(*it);
+    if (pending != sCurrent->mPending.end()) {
+        pending->remove(item);
+        if (pending->isEmpty()) sCurrent->mPending.erase(pending);
+    }
+}
+
+MissingLinks* MissingLinks::sCurrent = nullptr;
+
+MissingLinks::MissingLinks() : mOuter(sCurrent) {
+    sCurrent = this;
+}
+
+MissingLinks::~MissingLinks() {
+    sCurrent = mOuter;
+}
+
+void MissingLinks::note(const QString& urlPath) {
+    if (sCurrent) sCurrent->mPaths << urlPath;
+}
+
+QString MissingLinks::message() const {
+    if (mPaths.isEmpty()) return {};
+    const QUrl url(mPaths.first());
+    const QString first = url.isLocalFile() ? url.toLocalFile() : mPaths.first();
+    if (mPaths.size() == 1) return QStringLiteral("Can't find the linked file \"%1\"").arg(first);
+    return QStringLiteral("Can't find %1 linked files, the first \"%2\"")
+        .arg(mPaths.size())
+        .arg(first);
 }
 
 }  // namespace zpc::model

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -22,6 +23,54 @@ public:
 private:
     QSet<QString> mTaken;
     QHash<QString, int> mNextSuffix;
+};
+
+// While one lives, the links of project-file elements that lead to no file
+// are noted here, so that the reader can say what it had to leave out.
+class MissingLinks {
+public:
+    MissingLinks();
+    ~MissingLinks();
+    MissingLinks(const MissingLinks&) = delete;
+    MissingLinks& operator=(const MissingLinks&) = delete;
+    static void note(const QString& urlPath);
+    // One message naming the first link, or an empty text when none was missing.
+    QString message() const;
+
+private:
+    QStringList mPaths;
+    MissingLinks* mOuter;
+    static MissingLinks* sCurrent;
+};
+
+// While one lives (the outermost of a save), the files the save has written:
+// a second item of a name already written (a project file can list two, names
+// on disk that are not UTF-8 can read as one, two folders of one name share
+// their entry) must not silently replace the first.
+class WrittenFiles {
+public:
+    WrittenFiles();
+    ~WrittenFiles();
+    WrittenFiles(const WrittenFiles&) = delete;
+    WrittenFiles& operator=(const WrittenFiles&) = delete;
+    // False when this save has written the file already.
+    static bool claim(const QString& path);
+
+    // The files on disk that the linked files below root read from: until
+    // its reader has been stored, no other item may write over one.
+    static void collectSources(const PluginItem& root);
+    // True when the target is the source of another item not stored yet.
+    static bool isPendingSource(const QByteArray& identity, const PluginItem* writer);
+    // The item has been stored; its source may be written over.
+    static void stored(const PluginItem* item);
+
+private:
+    QSet<QString> mPaths;
+    QHash<QByteArray, QSet<const PluginItem*>> mPending;  // identity -> readers
+    QHash<const PluginItem*, QByteArray> mSourceOf;
+    bool mOutermost;
+    bool mCollected = false;
+    static WrittenFiles* sCurrent;
 };
 
 // One file of a plugin. Either linked to a file on disk (mData, its URL path,

@@ -201,7 +201,12 @@ void PluginItemFolder::_scanDirectory(const FolderItemPtr& directory, bool store
             const size_t hash = qHash(key);
             const PluginItemPtr found =
                 below.count(hash) ? findName(entryName, key, hash) : nullptr;
-            if (PluginItemFolder* folder = found ? found->asFolder() : nullptr) {
+            PluginItemFolder* folder = found ? found->asFolder() : nullptr;
+            // Only a standard folder (its name fixed) takes a directory from
+            // any depth; another takes only one of its own level, or
+            // "Help/images" would be merged into "Help/a/images".
+            if (folder && found->mutableName() && found->owner().get() != this) folder = nullptr;
+            if (folder) {
                 folder->_scanDirectory(entry, stored);
                 collectNameHashes(*found, below);
             } else if (text::contains(entryName, QStringLiteral(".bundle"))) {
@@ -294,6 +299,11 @@ bool PluginItemFolder::readPackageVolume(const FolderItemPtr& source) {
         }
         yield();
     }
+    // A save would go on without them, unnoticed.
+    if (const int dropped = volume->droppedEntries())
+        ui().msgBox(QStringLiteral("Can't read %1 of the entries of \"%2\"")
+                        .arg(dropped)
+                        .arg(source->Name()));
     return true;
 }
 
@@ -354,6 +364,8 @@ bool PluginItemFolder::store(const FolderItemPtr& destination) {
         reportStoreFailure(folderName);
         return false;
     }
+    WrittenFiles save;
+    WrittenFiles::collectSources(*this);
     for (size_t i = 0; i < mItems.size(); ++i) {
         const PluginItemPtr child = mItems[i];
         if (!child->store(directory)) {

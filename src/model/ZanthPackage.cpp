@@ -219,8 +219,9 @@ FolderItemPtr ZanthPackage::unpack(const FolderItemPtr& package,
         return nullptr;
     }
 
+    // Without -^ unzip drops control characters from names ("a\nb" becomes "ab").
     Shell shell;
-    shell.Execute(QStringLiteral("unzip -u ") + packageWord + QStringLiteral(" -d ") +
+    shell.Execute(QStringLiteral("unzip -u -^ ") + packageWord + QStringLiteral(" -d ") +
                   extractionFolder->ShellPath());
     if (shell.ErrorCode() != 0) {
         report(shell.Result(), shell.ErrorCode());

@@ -379,6 +379,13 @@ bool DiskFolderItem::sameFileAs(const FolderItem& other) const {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+QByteArray DiskFolderItem::fileIdentity() const {
+    struct stat st {};
+    if (mInvalid || ::stat(mEncoded.constData(), &st) != 0) return {};
+    return QByteArray::number(qulonglong(st.st_dev)) + ':' +
+           QByteArray::number(qulonglong(st.st_ino));
+}
+
 std::shared_ptr<VirtualVolume> DiskFolderItem::CreateVirtualVolume() {
     if (mInvalid || mEncoded == "/") return nullptr;
     // A link to a package is followed, so the package is replaced, not the link.

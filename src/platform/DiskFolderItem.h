@@ -42,6 +42,7 @@ public:
     std::unique_ptr<BinaryStream> openForReading() const override;
     std::unique_ptr<BinaryStream> openForWriting(bool replace) override;
     bool sameFileAs(const FolderItem& other) const override;
+    QByteArray fileIdentity() const override;
     std::shared_ptr<VirtualVolume> CreateVirtualVolume() override;
     std::shared_ptr<VirtualVolume> OpenAsVirtualVolume() const override;
 

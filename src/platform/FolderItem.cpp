@@ -23,6 +23,7 @@ QString FolderItem::MacCreator() const { return {}; }
 void FolderItem::setMacType(const QString&) {}
 void FolderItem::setMacCreator(const QString&) {}
 bool FolderItem::sameFileAs(const FolderItem&) const { return false; }
+QByteArray FolderItem::fileIdentity() const { return {}; }
 std::shared_ptr<VirtualVolume> FolderItem::CreateVirtualVolume() { return nullptr; }
 std::shared_ptr<VirtualVolume> FolderItem::OpenAsVirtualVolume() const { return nullptr; }
 bool FolderItem::Delete() { return false; }

@@ -71,6 +71,9 @@ public:
     // True when both handles reach the same stored file (same device and node
     // on disk), so a copy would read what it writes.
     virtual bool sameFileAs(const FolderItem& other) const;
+    // A key two handles share exactly when sameFileAs holds between them;
+    // empty when the entry does not exist or is no file on disk.
+    virtual QByteArray fileIdentity() const;
 
     // A new package volume to be stored in this file (see VirtualVolume), or
     // nil when it cannot be made here. Entries inside a volume answer nil.

@@ -42,13 +42,21 @@ void Shell::Execute(const QString& command) {
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
 
+    // In a session of its own the command has no terminal: unzip asks for the
+    // password of an encrypted package on the terminal, where nobody sees the
+    // question, and would wait forever.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+
     const QByteArray cmd = command.toUtf8();
     char arg0[] = "sh";
     char arg1[] = "-c";
     char* argv[] = {arg0, arg1, const_cast<char*>(cmd.constData()), nullptr};
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, sh.constData(), &actions, nullptr, argv, environ);
+    const int rc = posix_spawn(&pid, sh.constData(), &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     ::close(fds[1]);
     if (rc != 0) {
         ::close(fds[0]);

@@ -21,6 +21,10 @@ bool VirtualVolume::Flush() {
     return mStore->flush();
 }
 
+int VirtualVolume::droppedEntries() const {
+    return mStore->droppedRows();
+}
+
 std::shared_ptr<VirtualVolume> VirtualVolume::create(const QByteArray& targetPath) {
     auto store = VolumeStore::create(targetPath);
     return store ? std::shared_ptr<VirtualVolume>(new VirtualVolume(std::move(store))) : nullptr;

@@ -27,6 +27,9 @@ public:
     // not be written (the previous file, if any, is then left untouched).
     // Later writes into the volume fail. A volume opened for reading answers false.
     bool Flush();
+    // How many rows of a package read could not be made entries (damaged, or
+    // a name that another entry has already, perhaps in another case).
+    int droppedEntries() const;
 
     // A new, empty volume to be stored at the given path; nil when it cannot
     // be made there.

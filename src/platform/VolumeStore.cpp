@@ -216,17 +216,26 @@ bool VolumeStore::loadTree() {
         const qint64 kind = r.mode & S_IFMT;
         const bool dir = kind == S_IFDIR;
         if (!dir && kind != S_IFREG && kind != 0) continue;  // links and devices
-        if (r.name.isEmpty() || r.name.size() > kMaxNameBytes) continue;
+        if (r.name.isEmpty() || r.name.size() > kMaxNameBytes) {
+            ++mDropped;
+            continue;
+        }
         if (!dir) {
             const bool storedAsIs = r.type == SQLITE_BLOB && r.length == r.sz;
             const bool emptyWithoutData = r.type == SQLITE_NULL && r.sz == 0;
             const bool compressed = r.type == SQLITE_BLOB && r.length > 0 && r.length < r.sz &&
                                     r.sz <= r.length * kMaxInflateRatio + 4096;
-            if (r.sz < 0 || r.sz > kMaxFileSize || !(storedAsIs || emptyWithoutData || compressed))
+            if (r.sz < 0 || r.sz > kMaxFileSize ||
+                !(storedAsIs || emptyWithoutData || compressed)) {
+                ++mDropped;
                 continue;
+            }
         }
         parts = QString::fromUtf8(r.name).split(QLatin1Char('/'));
-        if (!std::all_of(parts.begin(), parts.end(), isValidEntryName)) continue;
+        if (!std::all_of(parts.begin(), parts.end(), isValidEntryName)) {
+            ++mDropped;
+            continue;
+        }
 
         // Walk the folders that exist; a file on the way refuses the row.
         int cur = 0, depth = 0;
@@ -237,6 +246,8 @@ bool VolumeStore::loadTree() {
             // The name is taken (perhaps in another case), or a file is in the way.
             if (depth == parts.size() - 1 || !mNodes[size_t(next)].dir) {
                 refused = true;
+                // A folder named twice is one folder; anything else loses a file.
+                if (!(dir && mNodes[size_t(next)].dir)) ++mDropped;
                 break;
             }
             cur = next;
@@ -442,7 +453,10 @@ std::unique_ptr<BinaryStream> VolumeStore::openForReading(int index) {
                                 length, n.size, data);
     }
     sqlite3_reset(mSelectData);
-    if (!ok) return nullptr;
+    if (!ok) {
+        mUnreadable.insert(index);
+        return nullptr;
+    }
     return BinaryStream::onBytes(std::move(data));
 }
 

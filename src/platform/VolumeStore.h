@@ -73,6 +73,10 @@ public:
     std::unique_ptr<BinaryStream> openForWriting(const QStringList& path, bool replace, int& error);
     std::unique_ptr<BinaryStream> openForReading(int index);
 
+    // Rows of the package that give no entry (damaged, or a name taken twice),
+    // and files whose data could not be read so far.
+    int droppedRows() const { return mDropped + int(mUnreadable.size()); }
+
     bool flush();
     // Drops everything written; the target is left as it was.
     void discard();
@@ -108,6 +112,8 @@ private:
     QByteArray mPath;      // the package (or the target, while writing)
     QByteArray mTempPath;  // the file being written
     int mLockFd = -1;
+    int mDropped = 0;
+    std::unordered_set<int> mUnreadable;
     sqlite3* mDb = nullptr;
     sqlite3_stmt* mInsert = nullptr;
     sqlite3_stmt* mSelectData = nullptr;

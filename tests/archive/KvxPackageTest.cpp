@@ -234,26 +234,27 @@ TEST_F(KvxPackage, ForeignPackagesOpenWhatIsSound) {
         QByteArray rows;   // added to the sound rows
         QString outline;   // what the archive holds
         const char* name;  // the plugin's name
+        int dropped = 0;   // rows that give no entry
     };
     const std::vector<Case> cases = {
         {"traversal names",
          "INSERT INTO sqlar VALUES('../evil', 33188, 0, 1, X'41'), ('/abs', 33188, 0, 1, X'41'),"
          "('P/../up', 33188, 0, 1, X'41'), ('P//IDE Resources/x', 33188, 0, 1, X'41'),"
          "('', 16877, 0, 0, NULL);",
-         soundTree, "P"},
+         soundTree, "P", 5},
         {"case duplicates",
          "INSERT INTO sqlar VALUES('P/IDE Resources/help/ok.html', 33188, 0, 1, X'41'),"
          "('p', 16877, 0, 0, NULL);",
-         soundTree, "P"},
+         soundTree, "P", 1},
         {"parent is a file",
          "INSERT INTO sqlar VALUES('P/IDE Resources/Help/ok.html/x', 33188, 0, 1, X'41');",
-         soundTree, "P"},
+         soundTree, "P", 1},
         {"huge declared size",
          "INSERT INTO sqlar VALUES('P/IDE Resources/Help/huge', 33188, 0, 1099511627776, X'00');",
-         soundTree, "P"},
+         soundTree, "P", 1},
         {"blob that does not inflate",
          "INSERT INTO sqlar VALUES('P/IDE Resources/Help/bad', 33188, 0, 100, X'0011223344');",
-         soundTree, "P"},
+         soundTree, "P", 1},
         {"files and other folders at the top",
          "INSERT INTO sqlar VALUES('readme', 33188, 0, 1, X'41'), ('Q/Help/x', 33188, 0, 1, "
          "X'41');",
@@ -277,10 +278,20 @@ TEST_F(KvxPackage, ForeignPackagesOpenWhatIsSound) {
         const QString path = dir.path(QStringLiteral("case%1.kvx").arg(i));
         const auto made = runProcess("sqlite3", {path, table + sound + cases[i].rows});
         ASSERT_EQ(made.exitCode, 0) << cases[i].what << made.output.toStdString();
+        ui->clear();
         auto archive = PluginArchive::create(folderItemForPath(path), false, nullptr);
         EXPECT_EQ(outline(archive), cases[i].outline) << cases[i].what;
         EXPECT_EQ(archive->name(), cases[i].name) << cases[i].what;
+        // What is left out is counted, so that no save passes it off as the whole plugin.
+        EXPECT_EQ(ui->messages().join("|"),
+                  cases[i].dropped
+                      ? QStringLiteral("Can't read %1 of the entries of \"case%2.kvx\"")
+                            .arg(cases[i].dropped)
+                            .arg(i)
+                      : QString())
+            << cases[i].what;
     }
+    ui->clear();
 
     // Files that are no package, or no longer a whole one.
     dir.write("text.kvx", "just some text\n");

@@ -145,7 +145,6 @@ TEST(PluginArchive, AFolderIsMergedIntoTheStandardFolders) {
               "  Windows/\n"
               "    Extras/\n"
               "      e.txt\n"
-              "      f.txt\n"
               "    win.dll\n"
               "    stray.dll\n"
               "  Linux X86/\n"
@@ -155,7 +154,10 @@ TEST(PluginArchive, AFolderIsMergedIntoTheStandardFolders) {
               "  Controls Palette/\n"
               "  Help/\n"
               "    index.html\n"
-              "readme.txt\n");
+              "extras/\n"
+              "  f.txt\n"
+              "readme.txt\n")
+        << "a folder the plugin brings along takes no directory from another level";
     EXPECT_EQ(archive->name(), "My");
     EXPECT_EQ(archive->dataSource()->NativePath(), dir.path("My.Plugin"));
     EXPECT_FALSE(archive->mutableName());
@@ -384,4 +386,110 @@ TEST_F(PluginArchiveSave, APackageMissingAFileNeverReplacesTheOldOne) {
             << "nothing else left behind";
         EXPECT_EQ(dir.read("out/P." + extension), old);
     }
+}
+
+// Two items of one name would be written to one entry, the second replacing
+// the first: names on disk that are not UTF-8 can read as the same text, and
+// a tree can hold two children of one name. The save fails instead of losing
+// one of them.
+TEST_F(PluginArchiveSave, TwoItemsOfOneNameNeverReplaceEachOther) {
+    for (const QString extension : {"", "kvx", "zanth_plugin"}) {
+        for (bool topLevel : {false, true}) {
+            SCOPED_TRACE(extension.toStdString() + (topLevel ? " top level" : " in Help"));
+            ui->clear();
+            TempDir dir;
+            dir.write("P/IDE Resources/Help/index.html", "help");
+            for (const char* name : {"a\xff", "a\xfe"}) {
+                if (topLevel) break;
+                const QByteArray path = QFile::encodeName(dir.path("P/IDE Resources/Help/")) + name;
+                FILE* f = std::fopen(path.constData(), "wb");
+                ASSERT_TRUE(f);
+                std::fputs(name, f);
+                std::fclose(f);
+            }
+            auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+            if (topLevel) {
+                for (const char* bytes : {"one", "two"}) {
+                    auto file = PluginItemFile::create("readme", true);
+                    file->setRawData(bytes);
+                    archive->add(file);
+                }
+            }
+            const QString dup = topLevel ? "readme" : QString::fromUtf8("a\xef\xbf\xbd");
+            dir.mkdir("out");
+            const bool ok = extension.isEmpty()  ? archive->saveAsFolder(dir.item("out"))
+                            : extension == "kvx" ? archive->saveAsPluginFile(dir.item("out"))
+                                                 : archive->saveAsZanthPluginFile(dir.item("out"));
+            EXPECT_FALSE(ok);
+            QStringList expected{"Can't store file \"" + dup + "\""};
+            if (!topLevel) expected << "Can't store file \"Help\"";
+            if (!extension.isEmpty()) expected << "Can't store file \"P." + extension + "\"";
+            EXPECT_EQ(ui->messages(), expected);
+            if (extension.isEmpty() && topLevel) {
+                EXPECT_EQ(dir.read("out/P/readme"), "one");
+            }
+        }
+    }
+}
+
+// Two folders of one name (added twice in the editor) share one entry on
+// disk: their files go together, and only a file of a name written already
+// fails the save.
+TEST_F(PluginArchiveSave, TwoFoldersOfOneNameShareTheirEntry) {
+    for (bool clash : {false, true}) {
+        SCOPED_TRACE(clash ? "a file in both" : "different files");
+        ui->clear();
+        TempDir dir;
+        auto archive = PluginArchive::create(false);
+        auto help = archive->hasItem(QStringLiteral("Help"))->asFolder();
+        for (const char* file : {"one", clash ? "one" : "two"}) {
+            auto folder = PluginItemFolder::create(QStringLiteral("Untitled"), true);
+            auto item = PluginItemFile::create(QString::fromLatin1(file), true);
+            item->setRawData(QByteArray("from folder ") + file);
+            folder->add(item);
+            help->add(folder);
+        }
+        const bool ok = archive->saveAsFolder(dir.item());
+        EXPECT_EQ(ok, !clash);
+        EXPECT_EQ(dir.read("Untitled/IDE Resources/Help/Untitled/one"), "from folder one");
+        if (clash) {
+            EXPECT_EQ(ui->messages(),
+                      QStringList({"Can't store file \"one\"", "Can't store file \"Untitled\"",
+                                   "Can't store file \"Help\""}));
+        } else {
+            EXPECT_EQ(dir.read("Untitled/IDE Resources/Help/Untitled/two"), "from folder two");
+            EXPECT_TRUE(ui->messages().isEmpty());
+        }
+    }
+}
+
+// Two files of the plugin swapped their names in the editor, then the plugin
+// is saved over its own folder: writing one would overwrite the other's source
+// before it is read. The save fails and both files keep their bytes.
+TEST_F(PluginArchiveSave, OverItsOwnFolderAFileNeverOverwritesAnotherOnesSource) {
+    TempDir dir;
+    dir.write("P/IDE Resources/Help/a.html", "page A");
+    dir.write("P/IDE Resources/Help/b.html", "page B");
+    auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+    auto a = archive->hasItem(QStringLiteral("a.html"));
+    auto b = archive->hasItem(QStringLiteral("b.html"));
+    a->setName(QStringLiteral("b.html"));
+    b->setName(QStringLiteral("a.html"));
+
+    EXPECT_FALSE(archive->saveAsFolder(dir.item()));
+    EXPECT_EQ(ui->messages(),
+              QStringList({"Can't store file \"b.html\"", "Can't store file \"Help\""}));
+    EXPECT_EQ(dir.read("P/IDE Resources/Help/a.html"), "page A");
+    EXPECT_EQ(dir.read("P/IDE Resources/Help/b.html"), "page B");
+
+    // Renamed one after the other, each file is written before its source is
+    // overwritten: the save goes through.
+    ui->clear();
+    b->setName(QStringLiteral("c.html"));
+    auto help = archive->hasItem(QStringLiteral("Help"))->asFolder();
+    std::reverse(help->items().begin(), help->items().end());  // c.html first
+    EXPECT_TRUE(archive->saveAsFolder(dir.item()));
+    EXPECT_TRUE(ui->messages().isEmpty());
+    EXPECT_EQ(dir.read("P/IDE Resources/Help/c.html"), "page B");
+    EXPECT_EQ(dir.read("P/IDE Resources/Help/b.html"), "page A");
 }

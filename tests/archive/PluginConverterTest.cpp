@@ -109,6 +109,20 @@ TEST(PluginConverter, NothingToConvertOrAFailedWriteLeavesNoPackage) {
              d.write("src/P/IDE Resources/Help/A.txt", "2");
          },
          "src"},
+        // Names that are not UTF-8 can read as one name; the second would replace the first.
+        {"names that read alike",
+         [](const TempDir& d) {
+             d.mkdir("src/P/IDE Resources/Help");
+             for (const char* name : {"a\xff", "a\xfe"}) {
+                 const QByteArray path =
+                     QFile::encodeName(d.path("src/P/IDE Resources/Help/")) + name;
+                 FILE* out = std::fopen(path.constData(), "wb");
+                 ASSERT_TRUE(out);
+                 std::fputs(name, out);
+                 std::fclose(out);
+             }
+         },
+         "src"},
     };
     for (const Case& c : cases) {
         TempDir dir;

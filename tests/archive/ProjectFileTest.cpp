@@ -234,7 +234,25 @@ TEST_F(ProjectFileTest, WhatTheReaderTakesAndWhatItDrops) {
         EXPECT_EQ(archive->name(), c.archiveName) << c.name;
         EXPECT_EQ(archive->dataSource() != nullptr, c.archiveName != "Untitled") << c.name;
     }
-    EXPECT_TRUE(ui->messages().isEmpty());
+    // Only the file that moved away is worth a word: a save would lose it.
+    EXPECT_EQ(ui->messages(),
+              QStringList{"Can't find the linked file \"" + dir.path("gone.dll") + "\""});
+}
+
+// Linked files moved with their folder: the project reads without them, and
+// says so once, however many there are.
+TEST_F(ProjectFileTest, LinkedFilesThatMovedAreNamed) {
+    dir.write("P/Build Resources/Windows/a b.dll", "a");
+    dir.write("P/Build Resources/Windows/c.dll", "c");
+    dir.write("P/IDE Resources/Help/index.html", "h");
+    auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+    ASSERT_TRUE(archive->saveAsProject(dir.item()));
+    ASSERT_TRUE(QDir(dir.path()).rename("P", "moved"));
+
+    auto read = load("P.prjkvx");
+    EXPECT_EQ(describe(read).count(" url:"), 0);
+    EXPECT_EQ(ui->messages(), QStringList{"Can't find 3 linked files, the first \"" +
+                                          dir.path("P/Build Resources/Windows/a b.dll") + "\""});
 }
 
 TEST_F(ProjectFileTest, FilesThatAreNotUsableXmlShowTheParsersMessage) {
@@ -275,6 +293,34 @@ TEST_F(ProjectFileTest, FilesThatAreNotUsableXmlShowTheParsersMessage) {
         EXPECT_EQ(archive->name(), "Untitled");
         EXPECT_EQ(archive->dataSource(), nullptr);
     }
+}
+
+// As a folder save does, a project save with a linked file that is gone, or
+// a name that XML cannot carry, fails and names it; the project written
+// before stays.
+TEST_F(ProjectFileTest, WhatAProjectCannotHoldFailsTheSave) {
+    dir.write("P/Build Resources/Windows/lib.dll", "lib");
+    dir.write("P/IDE Resources/Help/index.html", "h");
+    auto archive = PluginArchive::create(dir.item("P"), false, nullptr);
+    dir.write("out/P.prjkvx", "the project of yesterday");
+    ASSERT_TRUE(QFile::remove(dir.path("P/Build Resources/Windows/lib.dll")));
+
+    EXPECT_FALSE(archive->saveAsProject(dir.item("out")));
+    EXPECT_EQ(ui->messages(),
+              QStringList({"Can't store file \"lib.dll\"", "Can't store file \"P.prjkvx\""}));
+    EXPECT_EQ(dir.read("out/P.prjkvx"), "the project of yesterday");
+
+    // A name XML cannot carry would come back changed.
+    ui->clear();
+    archive->hasItem(QStringLiteral("Windows"))->asFolder()->items().clear();
+    dir.write("P/IDE Resources/Help/esc\x1b", "e");
+    archive->hasItem(QStringLiteral("Help"))
+        ->asFolder()
+        ->add(PluginItemFile::create(dir.item("P/IDE Resources/Help/esc\x1b"), false));
+    EXPECT_FALSE(archive->saveAsProject(dir.item("out")));
+    EXPECT_EQ(ui->messages(),
+              QStringList({"Can't store file \"esc\x1b\"", "Can't store file \"P.prjkvx\""}));
+    EXPECT_EQ(dir.read("out/P.prjkvx"), "the project of yesterday");
 }
 
 TEST_F(ProjectFileTest, NothingToWriteOrNowhereToWriteIt) {

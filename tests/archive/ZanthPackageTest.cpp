@@ -133,6 +133,8 @@ TEST_F(ZanthPackageTest, RoundTripWithHostileNamesRunsNothingElse) {
         const QString source = QString("src%1/").arg(n) + c.plugin;
         const QString dest = QString("dest%1/").arg(n) + c.destination;
         writePlugin(dir, source);
+        // unzip keeps control characters in names only when told to.
+        dir.write(source + "/IDE Resources/Help/topics/line\nbreak\ttab", "c");
         dir.mkdir(dest);
         QFile::copy(dir.path("decoy/decoy.zip"), dir.path(dest + "/x1ab.zanth_plugin"));
         const auto before = snapshotTree(dir.path(dest));

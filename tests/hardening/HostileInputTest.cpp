@@ -158,7 +158,7 @@ std::vector<Row> rows() {
                         "('Plugin/./dot.txt', 33188, 0, 1, X'41'),"
                         "('Plugin/back\\..\\slash.txt', 33188, 0, 1, X'41');");
          },
-         {},
+         {"Can't read 5 of the entries of \"Plugin.kvx\""},
          QStringList{"IDE Resources/ok.txt", "back\\..\\slash.txt"}},
         {"kvx sizes that do not fit the data",
          [](const TempDir& d) {
@@ -170,7 +170,7 @@ std::vector<Row> rows() {
                         "('Plugin/IDE Resources/zero blob', 33188, 0, 2000000000, "
                         "zeroblob(1000));");
          },
-         {},
+         {"Can't read 4 of the entries of \"Plugin.kvx\""},
          QStringList{"IDE Resources/ok.txt"}},
         {"kvx with corrupt pages",
          [](const TempDir& d) {

@@ -173,20 +173,22 @@ TEST(PluginItemFolder, ReadsADirectory) {
               "a/\n"
               "  x/\n"
               "    one\n"
-              "    two\n"
               "  y\n"
               "Lib\n"
               "Odd\n"
+              "x/\n"
+              "  two\n"
               "Y/\n"
               "  three\n")
-        << "x merges into a/x; Y finds the file a/y and gets a folder of its own";
+        << "x stays out of a/x, which is no standard folder; Y finds the file a/y and gets a "
+           "folder of its own";
 
     auto a = plugin->hasItem(QStringLiteral("a"));
     auto ax = plugin->hasItem(QStringLiteral("x"));
     EXPECT_EQ(a->dataSource()->NativePath(), dir.path("plugin/a"));
     EXPECT_TRUE(a->mutableName());
     EXPECT_EQ(ax->dataSource()->NativePath(), dir.path("plugin/a/x"))
-        << "a merged folder keeps its source";
+        << "the search finds the deeper x first";
     EXPECT_EQ(ax->owner(), a);
     EXPECT_EQ(plugin->hasItem(QStringLiteral("two"))->dataSource()->NativePath(),
               dir.path("plugin/x/two"));

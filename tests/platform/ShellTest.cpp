@@ -27,6 +27,18 @@ TEST(Shell, ReadsNothingFromTheTerminal) {
     EXPECT_EQ(shell.ErrorCode(), 0);
 }
 
+// Nor from a terminal it might open itself (unzip asks the password of an
+// encrypted package there): the command runs in a session of its own, which
+// has no terminal.
+TEST(Shell, TheCommandHasNoTerminal) {
+    Shell shell;
+    shell.Execute("echo $$ $(cut -d' ' -f6 /proc/$$/stat)");
+    ASSERT_EQ(shell.ErrorCode(), 0);
+    const QStringList ids = shell.Result().trimmed().split(' ');
+    ASSERT_EQ(ids.size(), 2) << shell.Result().toStdString();
+    EXPECT_EQ(ids[0], ids[1]) << "the shell leads its own session";
+}
+
 TEST(Shell, MissingShellRaises) {
     Shell::setShellProgram("/nonexistent/sh");
     Shell shell;

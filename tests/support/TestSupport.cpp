@@ -6,9 +6,29 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <ftw.h>
+#include <unistd.h>
+
 namespace zpc::test {
 
 TempDir::TempDir() { EXPECT_TRUE(mDir.isValid()); }
+
+// QDir cannot remove names that are not UTF-8 (they do not decode and encode
+// back to the same bytes), so the tree goes by its bytes first.
+TempDir::~TempDir() {
+    const QByteArray root = QFile::encodeName(mDir.path());
+    if (root.isEmpty()) return;
+    ::nftw(
+        root.constData(),
+        [](const char* path, const struct stat*, int type, struct FTW*) {
+            if (type == FTW_DP)
+                ::rmdir(path);
+            else
+                ::unlink(path);
+            return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
+}
 
 platform::FolderItemPtr TempDir::item(const QString& relative) const {
     return platform::folderItemForPath(relative.isEmpty() ? path() : path(relative));

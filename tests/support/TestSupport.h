@@ -31,6 +31,9 @@ namespace zpc::test {
 class TempDir {
 public:
     TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
     QString path() const { return mDir.path(); }
     QString path(const QString& relative) const { return mDir.path() + QLatin1Char('/') + relative; }
     platform::FolderItemPtr item(const QString& relative = QString()) const;
