@@ -48,7 +48,8 @@ Menu::~Menu() {
 QKeySequence Menu::keySequenceFor(const QString& shortcut) {
     if (shortcut.isEmpty()) return {};
     QString s = shortcut;
-    s.replace(QLatin1String("Cmd"), QLatin1String("Ctrl")).replace(QLatin1String("Option"), QLatin1String("Alt"));
+    s.replace(QLatin1String("Cmd"), QLatin1String("Ctrl"))
+        .replace(QLatin1String("Option"), QLatin1String("Alt"));
     return QKeySequence(s, QKeySequence::PortableText);
 }
 
@@ -56,7 +57,7 @@ void Menu::build() {
     const QString file = QStringLiteral("UntitledMenu2"), edit = QStringLiteral("UntitledMenu0"),
                   help = QStringLiteral("HelpMenu"), convert = QStringLiteral("FileConvert"),
                   save = QStringLiteral("FileSave");
-    mSpecs = {
+    mEntries = {
         {"FileNew", "New", "Cmd+N", true, file},
         {"FileNewClassicHierarchy", "New (Classic Hierarchy)", "Cmd+Shift+N", true, file},
         {"FileOpen", "Open...", "Cmd+O", true, file},
@@ -94,26 +95,30 @@ void Menu::build() {
     makeTop(edit, QStringLiteral("Edit"));
     makeTop(help, QStringLiteral("Help"));
 
-    for (const ItemSpec& spec : mSpecs) {
-        QMenu* parent = mMenus.value(spec.parent);
-        if (spec.name == convert || spec.name == save) {
-            QMenu* sub = parent->addMenu(spec.text);
-            sub->setObjectName(spec.name);
-            sub->menuAction()->setObjectName(spec.name);
+    for (const ItemEntry& entry : mEntries) {
+        QMenu* parent = mMenus.value(entry.parent);
+        if (entry.name == convert || entry.name == save) {
+            QMenu* sub = parent->addMenu(entry.text);
+            sub->setObjectName(entry.name);
+            sub->menuAction()->setObjectName(entry.name);
             connect(sub, &QMenu::aboutToShow, this, &Menu::updateEnabling);
-            mMenus.insert(spec.name, sub);
-            mItems.insert(spec.name, sub->menuAction());
+            mMenus.insert(entry.name, sub);
+            mItems.insert(entry.name, sub->menuAction());
             continue;
         }
-        QAction* action = spec.text == QLatin1String("-") ? parent->addSeparator() : parent->addAction(spec.text);
-        action->setObjectName(spec.name);
-        action->setShortcut(keySequenceFor(spec.shortcut));
-        if (spec.name == QLatin1String("AppleAbout")) action->setMenuRole(QAction::AboutRole);
-        else if (spec.name == QLatin1String("FileQuit")) action->setMenuRole(QAction::QuitRole);
-        else action->setMenuRole(QAction::NoRole);
-        const QString name = spec.name;
+        QAction* action = entry.text == QLatin1String("-") ? parent->addSeparator()
+                                                           : parent->addAction(entry.text);
+        action->setObjectName(entry.name);
+        action->setShortcut(keySequenceFor(entry.shortcut));
+        if (entry.name == QLatin1String("AppleAbout"))
+            action->setMenuRole(QAction::AboutRole);
+        else if (entry.name == QLatin1String("FileQuit"))
+            action->setMenuRole(QAction::QuitRole);
+        else
+            action->setMenuRole(QAction::NoRole);
+        const QString name = entry.name;
         connect(action, &QAction::triggered, this, [this, name] { choose(name); });
-        mItems.insert(spec.name, action);
+        mItems.insert(entry.name, action);
     }
     // Enable each window's items as it comes to the front, so shortcuts of
     // items enabled by a window work without opening a menu first.
@@ -121,8 +126,12 @@ void Menu::build() {
     updateEnabling();
 }
 
-QAction* Menu::item(const QString& name) const { return mItems.value(name); }
-QMenu* Menu::menu(const QString& name) const { return mMenus.value(name); }
+QAction* Menu::item(const QString& name) const {
+    return mItems.value(name);
+}
+QMenu* Menu::menu(const QString& name) const {
+    return mMenus.value(name);
+}
 
 void Menu::installInto(QMenuBar* bar) {
     for (QMenu* m : mTopMenus) bar->addMenu(m);
@@ -141,8 +150,8 @@ MenuCommandTarget* Menu::frontmostTarget() {
 }
 
 void Menu::updateEnabling() {
-    for (const ItemSpec& spec : mSpecs)
-        if (QAction* a = mItems.value(spec.name)) a->setEnabled(spec.autoEnable);
+    for (const ItemEntry& entry : mEntries)
+        if (QAction* a = mItems.value(entry.name)) a->setEnabled(entry.autoEnable);
     if (mAppEnabler) mAppEnabler();
     if (MenuCommandTarget* target = frontmostTarget()) target->enableMenuItems();
     enableEditItems();
@@ -156,42 +165,61 @@ void Menu::enableEditItems() {
     auto* text = qobject_cast<QTextEdit*>(focus);
     auto* plain = qobject_cast<QPlainTextEdit*>(focus);
     if (!line && !text && !plain) return;
-    const bool readOnly = line ? line->isReadOnly() : text ? text->isReadOnly() : plain->isReadOnly();
-    const bool selection = line ? line->hasSelectedText()
-                          : text ? text->textCursor().hasSelection()
-                                 : plain->textCursor().hasSelection();
+    const bool readOnly = line   ? line->isReadOnly()
+                          : text ? text->isReadOnly()
+                                 : plain->isReadOnly();
+    const bool selection = line   ? line->hasSelectedText()
+                           : text ? text->textCursor().hasSelection()
+                                  : plain->textCursor().hasSelection();
     item(QStringLiteral("EditCopy"))->setEnabled(selection);
     item(QStringLiteral("EditCut"))->setEnabled(selection && !readOnly);
     item(QStringLiteral("EditClear"))->setEnabled(selection && !readOnly);
     item(QStringLiteral("EditPaste"))->setEnabled(!readOnly);
-    item(QStringLiteral("EditUndo"))->setEnabled(!readOnly && (line ? line->isUndoAvailable() : true));
+    item(QStringLiteral("EditUndo"))
+        ->setEnabled(!readOnly && (line ? line->isUndoAvailable() : true));
 }
 
 void Menu::runEditCommand(const QString& name) {
     QWidget* focus = QApplication::focusWidget();
     if (auto* line = qobject_cast<QLineEdit*>(focus)) {
-        if (name == QLatin1String("EditUndo")) line->undo();
-        else if (name == QLatin1String("EditCut")) line->cut();
-        else if (name == QLatin1String("EditCopy")) line->copy();
-        else if (name == QLatin1String("EditPaste")) line->paste();
-        else if (name == QLatin1String("EditClear")) line->del();
+        if (name == QLatin1String("EditUndo"))
+            line->undo();
+        else if (name == QLatin1String("EditCut"))
+            line->cut();
+        else if (name == QLatin1String("EditCopy"))
+            line->copy();
+        else if (name == QLatin1String("EditPaste"))
+            line->paste();
+        else if (name == QLatin1String("EditClear"))
+            line->del();
     } else if (auto* text = qobject_cast<QTextEdit*>(focus)) {
-        if (name == QLatin1String("EditUndo")) text->undo();
-        else if (name == QLatin1String("EditCut")) text->cut();
-        else if (name == QLatin1String("EditCopy")) text->copy();
-        else if (name == QLatin1String("EditPaste")) text->paste();
-        else if (name == QLatin1String("EditClear")) text->textCursor().removeSelectedText();
+        if (name == QLatin1String("EditUndo"))
+            text->undo();
+        else if (name == QLatin1String("EditCut"))
+            text->cut();
+        else if (name == QLatin1String("EditCopy"))
+            text->copy();
+        else if (name == QLatin1String("EditPaste"))
+            text->paste();
+        else if (name == QLatin1String("EditClear"))
+            text->textCursor().removeSelectedText();
     } else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus)) {
-        if (name == QLatin1String("EditUndo")) plain->undo();
-        else if (name == QLatin1String("EditCut")) plain->cut();
-        else if (name == QLatin1String("EditCopy")) plain->copy();
-        else if (name == QLatin1String("EditPaste")) plain->paste();
-        else if (name == QLatin1String("EditClear")) plain->textCursor().removeSelectedText();
+        if (name == QLatin1String("EditUndo"))
+            plain->undo();
+        else if (name == QLatin1String("EditCut"))
+            plain->cut();
+        else if (name == QLatin1String("EditCopy"))
+            plain->copy();
+        else if (name == QLatin1String("EditPaste"))
+            plain->paste();
+        else if (name == QLatin1String("EditClear"))
+            plain->textCursor().removeSelectedText();
     }
 }
 
 void Menu::choose(const QString& itemName) {
-    if (MenuCommandTarget* target = frontmostTarget(); target && target->dispatchMenu(itemName)) return;
+    if (MenuCommandTarget* target = frontmostTarget(); target && target->dispatchMenu(itemName))
+        return;
     auto it = mAppHandlers.constFind(itemName);
     if (it != mAppHandlers.constEnd()) {
         (*it)();
@@ -200,9 +228,17 @@ void Menu::choose(const QString& itemName) {
     if (kEditItems.contains(itemName)) runEditCommand(itemName);
 }
 
-QAction* AppleAbout() { return Menu::instance().item(QStringLiteral("AppleAbout")); }
-QAction* ConvertOldPluginFormat() { return Menu::instance().item(QStringLiteral("ConvertOldPluginFormat")); }
-QAction* FileSaveAsProject() { return Menu::instance().item(QStringLiteral("FileSaveAsProject")); }
-QAction* EditRevert() { return Menu::instance().item(QStringLiteral("EditRevert")); }
+QAction* AppleAbout() {
+    return Menu::instance().item(QStringLiteral("AppleAbout"));
+}
+QAction* ConvertOldPluginFormat() {
+    return Menu::instance().item(QStringLiteral("ConvertOldPluginFormat"));
+}
+QAction* FileSaveAsProject() {
+    return Menu::instance().item(QStringLiteral("FileSaveAsProject"));
+}
+QAction* EditRevert() {
+    return Menu::instance().item(QStringLiteral("EditRevert"));
+}
 
 }  // namespace zpc::app

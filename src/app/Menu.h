@@ -22,12 +22,12 @@ using controls::MenuCommandTarget;
 class Menu : public QObject {
     Q_OBJECT
 public:
-    struct ItemSpec {
+    struct ItemEntry {
         QString name;
         QString text;
         QString shortcut;  // the framework's notation ("Cmd+Shift+N"), empty for none
         bool autoEnable;
-        QString parent;    // the menu or submenu holding it
+        QString parent;  // the menu or submenu holding it
     };
 
     // Created on first use.
@@ -35,8 +35,9 @@ public:
     static void release();
 
     QAction* item(const QString& name) const;
-    QMenu* menu(const QString& name) const;  // "UntitledMenu2", "UntitledMenu0", "HelpMenu", "FileConvert", "FileSave"
-    const QList<ItemSpec>& specs() const { return mSpecs; }
+    QMenu* menu(const QString& name)
+        const;  // "UntitledMenu2", "UntitledMenu0", "HelpMenu", "FileConvert", "FileSave"
+    const QList<ItemEntry>& entries() const { return mEntries; }
 
     // Shows the shared menus in a window's own menu bar.
     void installInto(QMenuBar* bar);
@@ -64,7 +65,7 @@ private:
     void runEditCommand(const QString& itemName);
     void enableEditItems();
 
-    QList<ItemSpec> mSpecs;
+    QList<ItemEntry> mEntries;
     QHash<QString, QAction*> mItems;
     QHash<QString, QMenu*> mMenus;
     QList<QMenu*> mTopMenus;
