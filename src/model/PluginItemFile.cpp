@@ -290,9 +290,15 @@ bool WrittenFiles::claim(const QString& path) {
 }
 
 void WrittenFiles::collectSources(const PluginItem& root) {
-    if (!sCurrent || sCurrent->mCollected) return;
-    sCurrent->mCollected = true;
-    std::vector<const PluginItem*> stack{&root};
+    if (sCurrent && !sCurrent->mRoot) sCurrent->mRoot = &root;
+}
+
+// Until now the save only made new files, so every source is as it was;
+// those of the items stored meanwhile are no longer pending.
+void WrittenFiles::collect() {
+    mCollected = true;
+    if (!mRoot) return;
+    std::vector<const PluginItem*> stack{mRoot};
     while (!stack.empty()) {
         const PluginItem* node = stack.back();
         stack.pop_back();
@@ -300,18 +306,19 @@ void WrittenFiles::collectSources(const PluginItem& root) {
             for (const PluginItemPtr& child : const_cast<PluginItemFolder*>(folder)->items())
                 stack.push_back(child.get());
         } else if (auto* file = dynamic_cast<const PluginItemFile*>(node);
-                   file && !file->holdsBytes()) {
+                   file && !file->holdsBytes() && !mStoredBeforeCollecting.contains(file)) {
             const FolderItemPtr source = file->dataSource();
             const QByteArray identity = source ? source->fileIdentity() : QByteArray();
             if (identity.isEmpty()) continue;
-            sCurrent->mPending[identity].insert(file);
-            sCurrent->mSourceOf.insert(file, identity);
+            mPending[identity].insert(file);
+            mSourceOf.insert(file, identity);
         }
     }
 }
 
 bool WrittenFiles::isPendingSource(const QByteArray& identity, const PluginItem* writer) {
     if (!sCurrent || identity.isEmpty()) return false;
+    if (!sCurrent->mCollected) sCurrent->collect();
     const auto it = sCurrent->mPending.constFind(identity);
     if (it == sCurrent->mPending.constEnd()) return false;
     return it->size() > 1 || !it->contains(writer);
@@ -319,6 +326,10 @@ bool WrittenFiles::isPendingSource(const QByteArray& identity, const PluginItem*
 
 void WrittenFiles::stored(const PluginItem* item) {
     if (!sCurrent) return;
+    if (!sCurrent->mCollected) {
+        sCurrent->mStoredBeforeCollecting.insert(item);
+        return;
+    }
     const auto it = sCurrent->mSourceOf.constFind(item);
     if (it == sCurrent->mSourceOf.constEnd()) return;
     auto pending = sCurrent->mPending.find(*it);

@@ -57,7 +57,9 @@ public:
     static bool claim(const QString& path);
 
     // The files on disk that the linked files below root read from: until
-    // its reader has been stored, no other item may write over one.
+    // its reader has been stored, no other item may write over one. They are
+    // looked up only when the save first meets a file that exists already,
+    // so a save into a new place costs no lookup of every source.
     static void collectSources(const PluginItem& root);
     // True when the target is the source of another item not stored yet.
     static bool isPendingSource(const QByteArray& identity, const PluginItem* writer);
@@ -68,8 +70,11 @@ private:
     QSet<QString> mPaths;
     QHash<QByteArray, QSet<const PluginItem*>> mPending;  // identity -> readers
     QHash<const PluginItem*, QByteArray> mSourceOf;
+    QSet<const PluginItem*> mStoredBeforeCollecting;
+    const PluginItem* mRoot = nullptr;
     bool mOutermost;
     bool mCollected = false;
+    void collect();
     static WrittenFiles* sCurrent;
 };
 
