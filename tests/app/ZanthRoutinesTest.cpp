@@ -2,6 +2,7 @@
 #include "archive/PluginArchive.h"
 #include "model/ZanthPackage.h"
 #include "platform/Shell.h"
+#include "support/ModelOutline.h"
 #include "support/TestSupport.h"
 
 #include <sys/wait.h>
@@ -16,37 +17,11 @@ using namespace zpc;
 using namespace zpc::platform;
 using archive::PluginArchive;
 using test::snapshotTree;
+using test::ScopedEnv;
+using test::outline;
 using test::TempDir;
 
 namespace {
-
-QString outline(const model::PluginItemPtr& node, int depth = 0) {
-    QString out;
-    for (const model::PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name() + (child->asFolder() ? "/\n" : "\n");
-        if (child->asFolder()) out += outline(child, depth + 1);
-    }
-    return out;
-}
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : mName(name), mWasSet(qEnvironmentVariableIsSet(name)), mOld(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() {
-        if (mWasSet)
-            qputenv(mName, mOld);
-        else
-            qunsetenv(mName);
-    }
-
-private:
-    const char* mName;
-    bool mWasSet;
-    QByteArray mOld;
-};
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "archive/PluginArchive.h"
 #include "model/PluginItemFile.h"
 #include "platform/BundlePictures.h"
+#include "support/ModelOutline.h"
 #include "support/TestSupport.h"
 
 #include <sys/resource.h>
@@ -15,30 +16,18 @@
 using namespace zpc::archive;
 using namespace zpc::model;
 using namespace zpc::platform;
+using zpc::test::kModernTree;
+using zpc::test::noise;
 using zpc::test::runProcess;
 using zpc::test::ScriptedUITest;
 using zpc::test::snapshotTree;
+using zpc::test::storedOutline;
 using zpc::test::TempDir;
 
 namespace {
 
 using Tree = QMap<QString, QByteArray>;
 const QByteArray kDir = "<dir>";
-
-// The tree as indented lines; folders end in "/", stored files in "*".
-QString outline(const PluginItemPtr& node, int depth = 0) {
-    QString out;
-    for (const PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name();
-        if (child->asFolder()) {
-            out += "/\n" + outline(child, depth + 1);
-        } else {
-            auto file = std::dynamic_pointer_cast<PluginItemFile>(child);
-            out += file && file->isStored() ? "*\n" : "\n";
-        }
-    }
-    return out;
-}
 
 int countFiles(const PluginItemPtr& node, bool storedOnly) {
     int n = 0;
@@ -51,26 +40,6 @@ int countFiles(const PluginItemPtr& node, bool storedOnly) {
         }
     }
     return n;
-}
-
-const char kModernTree[] =
-    "Build Resources/\n"
-    "  Mac Carbon Mach-O Universal/\n"
-    "  Mac Cocoa/\n"
-    "  Windows/\n"
-    "  Linux X86/\n"
-    "IDE Resources/\n"
-    "  Controls Palette/\n"
-    "  Help/\n";
-
-// Bytes that do not compress.
-QByteArray noise(qint64 size, quint32 seed) {
-    QByteArray out(size, Qt::Uninitialized);
-    for (char& c : out) {
-        seed = seed * 1664525u + 1013904223u;
-        c = char(seed >> 24);
-    }
-    return out;
 }
 
 // Writes a tree below dir (paths relative to it, "<dir>" for folders).
@@ -202,7 +171,7 @@ TEST_F(KvxPackage, OpensAPackageTheStandardToolCompressed) {
 
     auto archive = PluginArchive::create(dir.item("P.kvx"), false, nullptr);
     EXPECT_EQ(archive->name(), "P");
-    EXPECT_EQ(outline(archive),
+    EXPECT_EQ(storedOutline(archive),
               "Build Resources/\n"
               "  Mac Carbon Mach-O Universal/\n"
               "  Mac Cocoa/\n"
@@ -280,7 +249,7 @@ TEST_F(KvxPackage, ForeignPackagesOpenWhatIsSound) {
         ASSERT_EQ(made.exitCode, 0) << cases[i].what << made.output.toStdString();
         ui->clear();
         auto archive = PluginArchive::create(folderItemForPath(path), false, nullptr);
-        EXPECT_EQ(outline(archive), cases[i].outline) << cases[i].what;
+        EXPECT_EQ(storedOutline(archive), cases[i].outline) << cases[i].what;
         EXPECT_EQ(archive->name(), cases[i].name) << cases[i].what;
         // What is left out is counted, so that no save passes it off as the whole plugin.
         EXPECT_EQ(ui->messages().join("|"),
@@ -303,7 +272,7 @@ TEST_F(KvxPackage, ForeignPackagesOpenWhatIsSound) {
     dir.write("truncated.kvx", dir.read("case0.kvx").left(100));
     for (const char* name : {"text.kvx", "zip.kvx", "notable.kvx", "truncated.kvx"}) {
         auto archive = PluginArchive::create(dir.item(name), false, nullptr);
-        EXPECT_EQ(outline(archive), kModernTree) << name;
+        EXPECT_EQ(storedOutline(archive), kModernTree) << name;
         EXPECT_EQ(archive->name(), "Untitled") << name;
         EXPECT_EQ(archive->dataSource(), nullptr) << name;
     }
@@ -331,7 +300,7 @@ TEST_F(KvxPackage, ReadFromAPackageTheArchiveIsClassicAndRevertReadsTheFileAgain
     ASSERT_TRUE(
         ::rename(QFile::encodeName(dir.path("X.kvx")), QFile::encodeName(dir.path("X.KVX"))) == 0);
     archive->revert();
-    EXPECT_EQ(outline(archive),
+    EXPECT_EQ(storedOutline(archive),
               "Build Resources/\n"
               "  Mac Classic/\n"
               "    classic.lib*\n"

@@ -11,9 +11,10 @@
 using namespace zpc::archive;
 using namespace zpc::model;
 using namespace zpc::platform;
+using zpc::test::contentOutline;
+using zpc::test::kModernTree;
 using zpc::test::putBE16;
 using zpc::test::putBE32;
-using zpc::test::contentOutline;
 using zpc::test::ResourceForkWriter;
 using zpc::test::ScriptedUITest;
 using zpc::test::TempDir;
@@ -49,10 +50,6 @@ const char kPluginTree[] =
     "IDE Resources/\n"
     "  Controls Palette/\n"
     "  Help/\n";
-
-const char kModernTree[] =
-    "Build Resources/\n  Mac Carbon Mach-O Universal/\n  Mac Cocoa/\n  Windows/\n  Linux X86/\n"
-    "IDE Resources/\n  Controls Palette/\n  Help/\n";
 
 // A modern archive whose old-format scan can be run directly.
 class ScannableArchive : public PluginArchive {

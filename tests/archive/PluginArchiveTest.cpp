@@ -1,6 +1,7 @@
 #include "archive/PluginArchive.h"
 #include "model/PluginItemFile.h"
 #include "platform/BundlePictures.h"
+#include "support/ModelOutline.h"
 #include "support/TestSupport.h"
 
 #include <sys/resource.h>
@@ -11,31 +12,14 @@
 using namespace zpc::archive;
 using namespace zpc::model;
 using namespace zpc::platform;
+using zpc::test::bytesOf;
+using zpc::test::kModernTree;
+using zpc::test::outline;
 using zpc::test::ScriptedUITest;
 using zpc::test::snapshotTree;
 using zpc::test::TempDir;
 
 namespace {
-
-// The tree as indented lines; folders end in "/".
-QString outline(const PluginItemPtr& node, int depth = 0) {
-    QString out;
-    for (const PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name() + (child->asFolder() ? "/\n" : "\n");
-        if (child->asFolder()) out += outline(child, depth + 1);
-    }
-    return out;
-}
-
-const char kModernTree[] =
-    "Build Resources/\n"
-    "  Mac Carbon Mach-O Universal/\n"
-    "  Mac Cocoa/\n"
-    "  Windows/\n"
-    "  Linux X86/\n"
-    "IDE Resources/\n"
-    "  Controls Palette/\n"
-    "  Help/\n";
 
 const char kClassicTree[] =
     "Build Resources/\n"
@@ -56,12 +40,6 @@ void writeStandardFolders(const TempDir& dir, const QString& plugin) {
         dir.mkdir(plugin + "/Build Resources/" + sub);
     for (const QString& sub : PluginArchive::defaultIDEResourcesFoldersListName())
         dir.mkdir(plugin + "/IDE Resources/" + sub);
-}
-
-QByteArray bytesOf(int size, int seed) {
-    QByteArray b(size, '\0');
-    for (int i = 0; i < size; ++i) b[i] = char((i * 7 + seed * 31 + (i >> 9)) & 0xff);
-    return b;
 }
 
 bool isHiddenFile(const QString& relative, const QByteArray& contents) {

@@ -4,6 +4,7 @@
 #include "model/PluginItemFile.h"
 #include "platform/VirtualVolume.h"
 #include "support/ResourceForkWriter.h"
+#include "support/ModelOutline.h"
 #include "support/TestSupport.h"
 
 #include <unistd.h>
@@ -13,6 +14,7 @@
 using namespace zpc::archive;
 using namespace zpc::platform;
 using zpc::test::ResourceForkWriter;
+using zpc::test::contentOutline;
 using zpc::test::runProcess;
 using zpc::test::snapshotTree;
 using zpc::test::TempDir;
@@ -147,22 +149,6 @@ TEST(PluginConverter, AVolumeThatCouldNotBeMadeIsAFailure) {
 
 namespace {
 
-// Folders end in "/", files show their bytes.
-QString outline(const zpc::model::PluginItemPtr& node, int depth = 0) {
-    QString out;
-    for (const zpc::model::PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name();
-        if (child->asFolder())
-            out += "/\n" + outline(child, depth + 1);
-        else
-            out += "=" +
-                   QString::fromLatin1(
-                       std::static_pointer_cast<zpc::model::PluginItemFile>(child)->rawData()) +
-                   "\n";
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST(PluginConverter, AnOldPluginBecomesAPackageWithItsLibrariesInTheirPlatformFolders) {
@@ -197,8 +183,8 @@ TEST(PluginConverter, AnOldPluginBecomesAPackageWithItsLibrariesInTheirPlatformF
         const auto old = PluginArchive::create(dir.item("Tools.v1.rsrc"), false, nullptr);
         EXPECT_EQ(package->name(), "Tools");
         package->revert();
-        EXPECT_EQ(outline(package), outline(old));
-        EXPECT_TRUE(outline(package).contains("  Windows/\n    Tools.dll=win\n"));
+        EXPECT_EQ(contentOutline(package), contentOutline(old));
+        EXPECT_TRUE(contentOutline(package).contains("  Windows/\n    Tools.dll=win\n"));
     }
 }
 

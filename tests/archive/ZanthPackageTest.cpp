@@ -16,6 +16,8 @@ using namespace zpc::model;
 using namespace zpc::platform;
 using zpc::test::runProcess;
 using zpc::test::ScriptedUITest;
+using zpc::test::bytesOf;
+using zpc::test::ScopedEnv;
 using zpc::test::snapshotTree;
 using zpc::test::TempDir;
 
@@ -34,12 +36,6 @@ QString outline(const PluginItemPtr& node, int depth = 0) {
 
 QString standardTree() {
     return outline(PluginArchive::create(false));
-}
-
-QByteArray bytesOf(int size, int seed) {
-    QByteArray b(size, '\0');
-    for (int i = 0; i < size; ++i) b[i] = char((i * 7 + seed * 31 + (i >> 9)) & 0xff);
-    return b;
 }
 
 void writePlugin(const TempDir& dir, const QString& root) {
@@ -73,25 +69,6 @@ QMap<QString, QByteArray> writtenOut(const std::shared_ptr<PluginArchive>& archi
     EXPECT_TRUE(archive->saveAsFolder(dir.item(where)));
     return snapshotTree(dir.path(where + "/" + archive->name()));
 }
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : mName(name), mWasSet(qEnvironmentVariableIsSet(name)), mOld(qgetenv(name)) {
-        qputenv(name, value);
-    }
-    ~ScopedEnv() {
-        if (mWasSet)
-            qputenv(mName, mOld);
-        else
-            qunsetenv(mName);
-    }
-
-private:
-    const char* mName;
-    bool mWasSet;
-    QByteArray mOld;
-};
 
 }  // namespace
 

@@ -9,14 +9,6 @@
 
 namespace zpc::test {
 
-QByteArray noise(qint64 size, quint32 seed) {
-    QByteArray out(size, Qt::Uninitialized);
-    QRandomGenerator random(seed);
-    random.fillRange(reinterpret_cast<quint32*>(out.data()), size / 4);
-    for (qint64 i = size / 4 * 4; i < size; ++i) out[i] = char(i);
-    return out;
-}
-
 namespace {
 
 void collect(const model::PluginItemPtr& node, const QString& prefix,

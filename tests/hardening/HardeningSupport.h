@@ -9,9 +9,6 @@
 
 namespace zpc::test {
 
-// Deterministic bytes that do not compress much.
-QByteArray noise(qint64 size, quint32 seed);
-
 // A plugin tree as relative path -> contents ("<dir>" for folders), whether
 // its files hold their bytes or link to files on disk ("<missing>" then).
 QMap<QString, QByteArray> contentsOf(const model::PluginItemPtr& root);

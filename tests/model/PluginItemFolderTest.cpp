@@ -2,6 +2,7 @@
 #include "model/PluginItemFolder.h"
 #include "platform/BundlePictures.h"
 #include "platform/Exceptions.h"
+#include "support/ModelOutline.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 using namespace zpc::model;
 using namespace zpc::platform;
 using zpc::test::ScriptedUITest;
+using zpc::test::storedOutline;
 using zpc::test::TempDir;
 
 namespace {
@@ -32,20 +34,6 @@ std::shared_ptr<PluginItemFolder> folder(const QString& name) {
 QStringList names(const std::shared_ptr<PluginItemFolder>& f) {
     QStringList out;
     for (const PluginItemPtr& child : f->items()) out << child->name();
-    return out;
-}
-
-// The tree as indented lines; folders end in "/", copies in memory in "*".
-QString outline(const PluginItemPtr& node, int depth = 0) {
-    QString out;
-    for (const PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name();
-        if (child->asFolder()) {
-            out += "/\n" + outline(child, depth + 1);
-        } else {
-            out += std::static_pointer_cast<PluginItemFile>(child)->isStored() ? "*\n" : "\n";
-        }
-    }
     return out;
 }
 
@@ -167,7 +155,7 @@ TEST(PluginItemFolder, ReadsADirectory) {
     EXPECT_EQ(plugin->name(), "plugin");
     EXPECT_FALSE(plugin->mutableName());
     EXPECT_EQ(plugin->dataSource()->NativePath(), dir.path("plugin"));
-    EXPECT_EQ(outline(plugin),
+    EXPECT_EQ(storedOutline(plugin),
               ".hidden dir/\n"
               "  visible.txt\n"
               "a/\n"
@@ -209,7 +197,7 @@ TEST(PluginItemFolder, ScanMergesIntoExistingFoldersAtAnyDepth) {
         root->add(folder("m.bundle"));
         root->_scanDirectory(dir.item("disk"), stored);
         const QString star = stored ? "*" : "";
-        EXPECT_EQ(outline(root),
+        EXPECT_EQ(storedOutline(root),
                   "Build Resources/\n"
                   "  Windows/\n"
                   "    w.dll" +
@@ -314,7 +302,7 @@ TEST(PluginItemFolder, RevertReadsTheSourceAgain) {
     dir.write("plugin/c", "c");
     dir.write("plugin/a/two", "2");
     plugin->revert();
-    EXPECT_EQ(outline(plugin), "a/\n  one\n  two\nc\n");
+    EXPECT_EQ(storedOutline(plugin), "a/\n  one\n  two\nc\n");
     EXPECT_NE(plugin->uid(), before);
     EXPECT_NE(plugin->hasItem(QStringLiteral("a")), oldA);
     EXPECT_EQ(plugin->name(), "plugin");

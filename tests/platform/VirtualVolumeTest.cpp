@@ -18,6 +18,7 @@
 
 using namespace zpc::platform;
 using zpc::test::runProcess;
+using zpc::test::noise;
 using zpc::test::TempDir;
 
 namespace {
@@ -25,16 +26,6 @@ namespace {
 // Relative path -> bytes, "<dir>" for a folder (the form snapshotTree gives).
 using Tree = QMap<QString, QByteArray>;
 const QByteArray kDir = "<dir>";
-
-// Bytes that do not compress.
-QByteArray noise(qint64 size, quint32 seed) {
-    QByteArray out(size, Qt::Uninitialized);
-    for (char& c : out) {
-        seed = seed * 1664525u + 1013904223u;
-        c = char(seed >> 24);
-    }
-    return out;
-}
 
 FolderItemPtr at(FolderItemPtr folder, const QString& path) {
     for (const QString& part : path.split(QLatin1Char('/'))) folder = folder->Child(part);

@@ -4,6 +4,7 @@
 #include "archive/PluginArchive.h"
 #include "editor/PluginListBox.h"
 #include "editor/PluginViewerWindow.h"
+#include "support/ModelOutline.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -60,16 +61,6 @@ inline int rowNamed(const editor::PluginListBox* list, const QString& name) {
     for (int i = 0; i < list->ListCount(); ++i)
         if (list->RowTag(i)->name() == name) return i;
     return -1;
-}
-
-// Every node below the folder as indented lines, folders ending in "/".
-inline QString outline(const model::PluginItemPtr& node, int depth = 0) {
-    QString out;
-    for (const model::PluginItemPtr& child : node->asFolder()->items()) {
-        out += QString(depth * 2, ' ') + child->name() + (child->asFolder() ? "/\n" : "\n");
-        if (child->asFolder()) out += outline(child, depth + 1);
-    }
-    return out;
 }
 
 }  // namespace zpc::test

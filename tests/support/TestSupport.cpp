@@ -11,7 +11,9 @@
 
 namespace zpc::test {
 
-TempDir::TempDir() { EXPECT_TRUE(mDir.isValid()); }
+TempDir::TempDir() {
+    EXPECT_TRUE(mDir.isValid());
+}
 
 // QDir cannot remove names that are not UTF-8 (they do not decode and encode
 // back to the same bytes), so the tree goes by its bytes first.
@@ -42,7 +44,9 @@ void TempDir::write(const QString& relative, const QByteArray& bytes) const {
     ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
-void TempDir::mkdir(const QString& relative) const { ASSERT_TRUE(QDir().mkpath(path(relative))); }
+void TempDir::mkdir(const QString& relative) const {
+    ASSERT_TRUE(QDir().mkpath(path(relative)));
+}
 
 QByteArray TempDir::read(const QString& relative) const {
     QFile f(path(relative));
@@ -50,7 +54,9 @@ QByteArray TempDir::read(const QString& relative) const {
     return f.readAll();
 }
 
-bool TempDir::exists(const QString& relative) const { return QFileInfo::exists(path(relative)); }
+bool TempDir::exists(const QString& relative) const {
+    return QFileInfo::exists(path(relative));
+}
 
 QMap<QString, QByteArray> snapshotTree(const QString& root) {
     QMap<QString, QByteArray> out;
@@ -81,8 +87,10 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
     QProcess p;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (auto it = env.begin(); it != env.end(); ++it) {
-        if (it.value().isNull()) e.remove(it.key());
-        else e.insert(it.key(), it.value());
+        if (it.value().isNull())
+            e.remove(it.key());
+        else
+            e.insert(it.key(), it.value());
     }
     p.setProcessEnvironment(e);
     p.setProcessChannelMode(QProcess::MergedChannels);
@@ -99,6 +107,23 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
     return r;
 }
 
-QString binaryDir() { return QStringLiteral(ZPC_TEST_BINARY_DIR); }
+QString binaryDir() {
+    return QStringLiteral(ZPC_TEST_BINARY_DIR);
+}
+
+QByteArray noise(qint64 size, quint32 seed) {
+    QByteArray out(size, Qt::Uninitialized);
+    for (char& c : out) {
+        seed = seed * 1664525u + 1013904223u;
+        c = char(seed >> 24);
+    }
+    return out;
+}
+
+QByteArray bytesOf(int size, int seed) {
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i) b[i] = char((i * 7 + seed * 31 + (i >> 9)) & 0xff);
+    return b;
+}
 
 }  // namespace zpc::test

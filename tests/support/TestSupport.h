@@ -3,18 +3,20 @@
 #include "platform/FolderItem.h"
 #include "platform/UIServices.h"
 
+#include <gtest/gtest.h>
 #include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <memory>
 
 #include <ostream>
 
 // Readable failure messages for Qt texts.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 inline void PrintTo(const QByteArray& b, std::ostream* os) {
     *os << '"' << (b.size() > 200 ? b.left(200).toStdString() + "..." : b.toStdString()) << '"';
 }
@@ -35,7 +37,9 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     QString path() const { return mDir.path(); }
-    QString path(const QString& relative) const { return mDir.path() + QLatin1Char('/') + relative; }
+    QString path(const QString& relative) const {
+        return mDir.path() + QLatin1Char('/') + relative;
+    }
     platform::FolderItemPtr item(const QString& relative = QString()) const;
     // Writes a file, making its parent folders.
     void write(const QString& relative, const QByteArray& bytes) const;
@@ -71,5 +75,32 @@ ProcessResult runProcess(const QString& program, const QStringList& args,
 
 // The build folder (set by CTest), to find executables under test.
 QString binaryDir();
+
+// Deterministic bytes that do not compress.
+QByteArray noise(qint64 size, quint32 seed);
+// Deterministic bytes with a pattern, different for each seed.
+QByteArray bytesOf(int size, int seed);
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value)
+        : mName(name), mWasSet(qEnvironmentVariableIsSet(name)), mOld(qgetenv(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedEnv() {
+        if (mWasSet)
+            qputenv(mName, mOld);
+        else
+            qunsetenv(mName);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* mName;
+    bool mWasSet;
+    QByteArray mOld;
+};
 
 }  // namespace zpc::test
